@@ -1,0 +1,187 @@
+// The fragment scanner: reads MarkdownV2 text one `Fragment` at a time.
+//
+// The scanner is flat. It returns styled runs and links with their inner text
+// unread; the consumers scan those texts again with a scanner of their own.
+// Fragments are views into the scanned text: nothing is copied or unescaped,
+// and a fragment must not outlive that text.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <variant>
+
+#include "lib/internal_failure.hpp"
+#include "parser/search.hpp"
+#include "parser/syntax.hpp"
+
+namespace quenra {
+
+// A backslash and the escapable ASCII character after it (2 bytes).
+struct Escaped {
+    char character;
+};
+
+// "```", the body, "```". The body starts with the fence's first line and
+// ends with the line feed before the closing fence.
+struct CodeBlock {
+    std::string_view body;
+};
+
+// "`", the code, "`". The code honours no escapes and may be empty.
+struct InlineCode {
+    std::string_view code;
+};
+
+// "[", the text, "](", the url, ")".
+struct Link {
+    std::string_view text;
+    std::string_view url;
+};
+
+// The delimiter, the inner text, the delimiter again. `delimiter` is one of
+// the strings of `STYLE_DELIMITERS`.
+struct Styled {
+    std::string_view delimiter;
+    std::string_view inner;
+};
+
+// One character that opened nothing, as its UTF-8 bytes (1 to 4).
+struct Char {
+    std::string_view utf8;
+
+    // The Unicode scalar value that `utf8` encodes.
+    char32_t character() const noexcept;
+};
+
+using Fragment = std::variant<Escaped, CodeBlock, InlineCode, Link, Styled, Char>;
+
+// Returns the fragment at the start of `cursor` and advances `cursor` past its
+// source text, by at least one whole character. `cursor` must be non-empty and
+// must end where the view that `search` was made for ends.
+template <class Search>
+Fragment next_fragment(std::string_view& cursor, const Search& search);
+
+// The same, with the straightforward searches.
+Fragment next_fragment(std::string_view& cursor);
+
+// Walks one text, fragment by fragment, with its own search policy.
+template <class Search = DefaultSearch>
+class BasicScanner {
+public:
+    explicit BasicScanner(std::string_view text) : rest_(text), search_(text) {}
+
+    bool done() const noexcept { return rest_.empty(); }
+    Fragment next() { return next_fragment(rest_, search_); }
+
+    // The text not read yet, and a way to pass over part of it unread.
+    std::string_view rest() const noexcept { return rest_; }
+    void skip(std::size_t bytes) noexcept { rest_.remove_prefix(bytes); }
+
+private:
+    std::string_view rest_;
+    Search search_;
+};
+
+using Scanner = BasicScanner<>;
+
+// ---------------------------------------------------------------------------
+
+namespace scan_detail {
+
+constexpr std::string_view FENCE = "```";
+
+template <class Search>
+bool take_code(std::string_view& cursor, const Search& search, Fragment& out) {
+    const std::string_view text = cursor;
+    if (text.starts_with(FENCE)) {
+        const std::string_view after = text.substr(FENCE.size());
+        if (const auto end = search.code_block_end(after)) {
+            out = CodeBlock{after.substr(0, *end - FENCE.size())};
+            cursor.remove_prefix(FENCE.size() + *end);
+            return true;
+        }
+    }
+    if (const auto partner = search.next_byte(text.substr(1), '`')) {
+        out = InlineCode{text.substr(1, *partner)};
+        cursor.remove_prefix(*partner + 2);
+        return true;
+    }
+    return false;
+}
+
+template <class Search>
+bool take_link(std::string_view& cursor, const Search& search, Fragment& out) {
+    const std::string_view label_and_rest = cursor.substr(1);
+    const auto bracket = search.closing(label_and_rest, "]");
+    if (!bracket || *bracket + 1 >= label_and_rest.size() || label_and_rest[*bracket + 1] != '(') {
+        return false;
+    }
+    const std::string_view url_and_rest = label_and_rest.substr(*bracket + 2);
+    const auto paren = search.next_byte(url_and_rest, ')');
+    if (!paren) return false;
+    out = Link{label_and_rest.substr(0, *bracket), url_and_rest.substr(0, *paren)};
+    cursor.remove_prefix(*bracket + *paren + 4);
+    return true;
+}
+
+template <class Search>
+bool take_styled(std::string_view& cursor, const Search& search, Fragment& out) {
+    for (const StyleDelimiter& entry : STYLE_DELIMITERS) {
+        const std::string_view delimiter = entry.text;
+        if (!cursor.starts_with(delimiter)) continue;
+        const std::string_view after = cursor.substr(delimiter.size());
+        const char first = delimiter.front();
+        if (entry.rule == DelimiterRule::NoRepeatAfterOpen && !after.empty() && after.front() == first) {
+            continue;
+        }
+        const auto close = search.closing(after, delimiter);
+        if (!close) continue;
+        if (entry.rule == DelimiterRule::NoRepeatAroundClose) {
+            const std::size_t behind = *close + delimiter.size();
+            if (behind < after.size() && after[behind] == first) continue;
+            if (*close > 0 && after[*close - 1] == first) continue;
+        }
+        out = Styled{delimiter, after.substr(0, *close)};
+        cursor.remove_prefix(*close + 2 * delimiter.size());
+        return true;
+    }
+    return false;
+}
+
+}  // namespace scan_detail
+
+template <class Search>
+Fragment next_fragment(std::string_view& cursor, const Search& search) {
+    if (cursor.empty()) fail("next_fragment called on an empty cursor");
+    // Each rule needs its own first byte, so dispatching on it tries the rules
+    // in their order without testing the ones that cannot match.
+    Fragment fragment;
+    switch (cursor.front()) {
+    case '\\':
+        if (cursor.size() > 1 && is_escapable(static_cast<unsigned char>(cursor[1]))) {
+            const char escaped = cursor[1];
+            cursor.remove_prefix(2);
+            return Escaped{escaped};
+        }
+        break;
+    case '`':
+        if (scan_detail::take_code(cursor, search, fragment)) return fragment;
+        break;
+    case '[':
+        if (scan_detail::take_link(cursor, search, fragment)) return fragment;
+        break;
+    case '|':
+    case '_':
+    case '*':
+    case '~':
+        if (scan_detail::take_styled(cursor, search, fragment)) return fragment;
+        break;
+    default:
+        break;
+    }
+    const std::string_view character = cursor.substr(0, first_char_length(cursor));
+    cursor.remove_prefix(character.size());
+    return Char{character};
+}
+
+}  // namespace quenra

@@ -1,0 +1,58 @@
+// Closing-delimiter and fence searches.
+//
+// `find_closing` and `find_code_block_end` are the straightforward searches:
+// each call walks the text it is given from its start. They define what the
+// scanner pairs. The scanner reaches them only through a search policy (see
+// `ReferenceSearch`), so that a policy which remembers earlier answers can
+// stand in for them without the scanner changing.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+namespace quenra {
+
+// Offset in `text` where the first counted occurrence of `delimiter` begins:
+// backslash escapes, fenced code blocks and inline code spans are stepped
+// over, and nesting is not tracked. Nothing when there is none.
+std::optional<std::size_t> find_closing(std::string_view text, std::string_view delimiter) noexcept;
+
+// `text` is everything after an opening fence of three backticks. Returns the
+// offset just past the backticks of the closing fence: three backticks that
+// begin a line after the fence's first line and end that line or the text.
+std::optional<std::size_t> find_code_block_end(std::string_view text) noexcept;
+
+// Offset of the first `byte` in `text`, or nothing.
+inline std::optional<std::size_t> find_byte(std::string_view text, char byte) noexcept {
+    if (text.empty()) return std::nullopt;
+    const void* hit = std::memchr(text.data(), byte, text.size());
+    if (hit == nullptr) return std::nullopt;
+    return static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+// A search policy answers the scanner's three questions about the text that
+// remains in one scanned view. Every `rest` it is given is a suffix of that
+// view, and every answer is an offset into `rest`.
+//
+// This one asks the straightforward searches each time and remembers nothing.
+class ReferenceSearch {
+public:
+    explicit ReferenceSearch(std::string_view /*view*/) noexcept {}
+
+    std::optional<std::size_t> closing(std::string_view rest, std::string_view delimiter) const noexcept {
+        return find_closing(rest, delimiter);
+    }
+    std::optional<std::size_t> code_block_end(std::string_view rest) const noexcept {
+        return find_code_block_end(rest);
+    }
+    std::optional<std::size_t> next_byte(std::string_view rest, char byte) const noexcept {
+        return find_byte(rest, byte);
+    }
+};
+
+// The policy that the library's own conversions use.
+using DefaultSearch = ReferenceSearch;
+
+}  // namespace quenra

@@ -1,0 +1,66 @@
+// The fixed vocabulary of MarkdownV2 as this reader understands it: which ASCII
+// characters a backslash escapes, which delimiters open styled runs, and the
+// byte-level UTF-8 helpers that every scanning step uses.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace quenra {
+
+// One flag per ASCII code: set for the 19 characters that a backslash escapes.
+inline constexpr std::array<bool, 128> ESCAPABLE = [] {
+    std::array<bool, 128> table{};
+    for (char c : std::string_view("!#()*+-.=>[\\]_`{|}~")) {
+        table[static_cast<unsigned char>(c)] = true;
+    }
+    return table;
+}();
+
+// The extra test that a style delimiter makes beyond finding its closing twin.
+enum class DelimiterRule : unsigned char {
+    Plain,                // no extra test
+    NoRepeatAfterOpen,    // the byte after the opener must not repeat its first byte
+    NoRepeatAroundClose,  // the bytes around the closer must not repeat its first byte
+};
+
+struct StyleDelimiter {
+    std::string_view text;
+    DelimiterRule rule;
+};
+
+// Tried in this order: "__" must come before "_" so that a double underscore is
+// read as underline before it could be read as two italic markers.
+inline constexpr std::array<StyleDelimiter, 5> STYLE_DELIMITERS{{
+    {"||", DelimiterRule::Plain},
+    {"__", DelimiterRule::NoRepeatAfterOpen},
+    {"*", DelimiterRule::Plain},
+    {"_", DelimiterRule::NoRepeatAroundClose},
+    {"~", DelimiterRule::Plain},
+}};
+
+// True when `byte` is an ASCII character that a preceding backslash escapes.
+constexpr bool is_escapable(unsigned char byte) noexcept {
+    return byte < ESCAPABLE.size() && ESCAPABLE[byte];
+}
+
+// Length of the UTF-8 sequence that `lead` starts. Bytes that cannot start a
+// sequence count as one byte, so malformed input still advances and never
+// makes a scan stop or overrun.
+constexpr std::size_t utf8_length(unsigned char lead) noexcept {
+    if (lead < 0xC0) return 1;
+    if (lead < 0xE0) return 2;
+    if (lead < 0xF0) return 3;
+    if (lead < 0xF8) return 4;
+    return 1;
+}
+
+// Byte length of the character at the start of the non-empty `text`, never
+// more than the bytes that remain.
+constexpr std::size_t first_char_length(std::string_view text) noexcept {
+    std::size_t length = utf8_length(static_cast<unsigned char>(text.front()));
+    return length < text.size() ? length : text.size();
+}
+
+}  // namespace quenra
