@@ -9,6 +9,10 @@ template <class Search>
 void append_plain_text(std::string_view text, std::string& out) {
     BasicScanner<Search> scanner(text);
     while (!scanner.done()) {
+        if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
+            out.append(run);
+            continue;
+        }
         std::visit(
             [&out]<class Kind>(const Kind& fragment) {
                 if constexpr (std::is_same_v<Kind, Char>) {

@@ -73,6 +73,18 @@ public:
     bool done() const noexcept { return rest_.empty(); }
     Fragment next() { return next_fragment(rest_, search_); }
 
+    // Takes the longest prefix that can only be read as plain characters. It is
+    // exactly what `next` would return as consecutive `Char` fragments, so a
+    // consumer may take it in one piece. Empty when the next byte may open
+    // markup.
+    std::string_view take_plain_run() noexcept {
+        std::size_t length = 0;
+        while (length < rest_.size() && !MAY_OPEN_MARKUP[static_cast<unsigned char>(rest_[length])]) ++length;
+        const std::string_view run = rest_.substr(0, length);
+        rest_.remove_prefix(length);
+        return run;
+    }
+
     // The text not read yet, and a way to pass over part of it unread.
     std::string_view rest() const noexcept { return rest_; }
     void skip(std::size_t bytes) noexcept { rest_.remove_prefix(bytes); }

@@ -40,6 +40,15 @@ inline constexpr std::array<StyleDelimiter, 5> STYLE_DELIMITERS{{
     {"~", DelimiterRule::Plain},
 }};
 
+// The bytes that a rule other than the plain-character rule may start with:
+// the backslash, the backtick, "[" and the first bytes of the style delimiters.
+// Every other byte starts a character that can only be read as plain text.
+inline constexpr std::array<bool, 256> MAY_OPEN_MARKUP = [] {
+    std::array<bool, 256> table{};
+    for (char c : std::string_view("\\`[|_*~")) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+
 // True when `byte` is an ASCII character that a preceding backslash escapes.
 constexpr bool is_escapable(unsigned char byte) noexcept {
     return byte < ESCAPABLE.size() && ESCAPABLE[byte];

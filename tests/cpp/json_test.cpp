@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "flex/serialize.hpp"
+#include "concat.hpp"
+#include "failing_sink.hpp"
 #include "flex_json.hpp"
 #include "text_generator.hpp"
 
@@ -66,8 +68,10 @@ TEST(JsonWriterEscapes, EveryByteValue) {
             std::snprintf(long_form, sizeof long_form, "\\u%04x", value);
             expected = long_form;
         }
-        const std::string text = std::string("a") + static_cast<char>(byte) + "z";
-        EXPECT_EQ(json_string(text), "\"a" + expected + "z\"") << "byte " << value;
+        const char raw = static_cast<char>(byte);
+        EXPECT_EQ(json_string(testing::concat({"a", std::string_view(&raw, 1), "z"})),
+                  testing::concat({"\"a", expected, "z\""}))
+            << "byte " << value;
     }
 }
 
@@ -115,29 +119,6 @@ TEST(JsonForm, ComponentsAndLists) {
               R"({"type":"uri","label":"a\"b","uri":"https://x/y?q=1\\"})");
 }
 
-// A sink that accepts `capacity` appends and fails every one after that,
-// recording what reached it.
-class FailingSink {
-public:
-    explicit FailingSink(std::size_t capacity) : capacity_(capacity) {}
-
-    bool append(std::string_view bytes) {
-        ++calls_;
-        if (calls_ > capacity_) return false;
-        written_.append(bytes);
-        return true;
-    }
-    std::string describe_failure() const { return "disk full after " + std::to_string(capacity_) + " writes"; }
-
-    std::size_t calls() const { return calls_; }
-    const std::string& written() const { return written_; }
-
-private:
-    std::size_t capacity_;
-    std::size_t calls_ = 0;
-    std::string written_;
-};
-
 FlexMessage sample_message() {
     Span bold = span("b\n");
     bold.weight = FontWeight::Bold;
@@ -151,12 +132,12 @@ FlexMessage sample_message() {
 TEST(JsonWriterFailure, StopsAtTheFirstFailedWrite) {
     const FlexMessage message = sample_message();
     const std::string full = to_json(message);
-    FailingSink unlimited(SIZE_MAX);
+    testing::FailingSink unlimited(SIZE_MAX);
     ASSERT_FALSE(write_json(message, unlimited));
     ASSERT_EQ(unlimited.written(), full);
 
     for (std::size_t capacity = 0; capacity < unlimited.calls(); ++capacity) {
-        FailingSink sink(capacity);
+        testing::FailingSink sink(capacity);
         const auto failure = write_json(message, sink);
         ASSERT_TRUE(failure) << capacity;
         EXPECT_EQ(failure->description, sink.describe_failure());

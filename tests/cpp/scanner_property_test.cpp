@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "convert/strip.hpp"
+#include "concat.hpp"
 #include "fragment_text.hpp"
 #include "parser/scanner.hpp"
 #include "text_generator.hpp"
@@ -12,17 +13,12 @@
 namespace quenra {
 namespace {
 
+using testing::concat;
 using testing::quoted;
 
 constexpr int TEXTS = 20000;
 
 bool is_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
-std::string concat(std::initializer_list<std::string_view> parts) {
-    std::string out;
-    for (std::string_view part : parts) out.append(part);
-    return out;
-}
 
 // The source text that a fragment stands for, rebuilt from its payload.
 std::string source_of(const Fragment& fragment) {

@@ -1,0 +1,131 @@
+#include "convert/convert.hpp"
+
+#include "convert/code_text.hpp"
+#include "convert/strip.hpp"
+
+namespace quenra {
+
+namespace {
+
+// Length of the white-space character other than line feed at the start of
+// `text`, or 0. White space here is Unicode's: the ASCII blanks and controls
+// U+0009 and U+000B to U+000D, and the spaces of Latin-1 and beyond.
+std::size_t leading_blank_length(std::string_view text) noexcept {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    switch (byte(0)) {
+    case 0x09:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x20:
+        return 1;
+    case 0xC2:  // U+0085, U+00A0
+        return text.size() > 1 && (byte(1) == 0x85 || byte(1) == 0xA0) ? 2 : 0;
+    case 0xE1:  // U+1680
+        return text.size() > 2 && byte(1) == 0x9A && byte(2) == 0x80 ? 3 : 0;
+    case 0xE2:  // U+2000 to U+200A, U+2028, U+2029, U+202F, U+205F
+        if (text.size() < 3) return 0;
+        if (byte(1) == 0x80) {
+            const unsigned char last = byte(2);
+            return (last >= 0x80 && last <= 0x8A) || last == 0xA8 || last == 0xA9 || last == 0xAF ? 3 : 0;
+        }
+        return byte(1) == 0x81 && byte(2) == 0x9F ? 3 : 0;
+    case 0xE3:  // U+3000
+        return text.size() > 2 && byte(1) == 0x80 && byte(2) == 0x80 ? 3 : 0;
+    default:
+        return 0;
+    }
+}
+
+// The reading phase's working state.
+class Reader {
+public:
+    explicit Reader(const ConvertOptions& options) : options_(options) {}
+
+    void read(std::string_view text) {
+        Scanner scanner(text);
+        const SpanStyle top_level;
+        while (!scanner.done()) {
+            if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
+                push_text(spans_, top_level, run);
+                continue;
+            }
+            const Fragment fragment = scanner.next();
+            if (const auto* block = std::get_if<CodeBlock>(&fragment)) {
+                end_paragraph();
+                blocks_.push_back(Code{std::string(code_block_text(block->body))});
+                continue;
+            }
+            if (const auto* link = std::get_if<Link>(&fragment); link && options_.standalone_links_as_buttons) {
+                if (const auto tail = standalone_link_tail(scanner.rest())) {
+                    links_.push_back(CollectedLink{strip_markdown(link->text), std::string(link->url)});
+                    scanner.skip(*tail);
+                    continue;
+                }
+            }
+            collect_fragment_spans(fragment, top_level, spans_, links_, options_.decorate_links);
+        }
+        end_paragraph();
+    }
+
+    std::vector<Block>& blocks() { return blocks_; }
+    std::vector<CollectedLink>& links() { return links_; }
+
+private:
+    void end_paragraph() {
+        if (spans_.empty()) return;
+        blocks_.push_back(Paragraph{std::move(spans_)});
+        spans_.clear();
+    }
+
+    const ConvertOptions& options_;
+    std::vector<Block> blocks_;
+    std::vector<Span> spans_;
+    std::vector<CollectedLink> links_;
+};
+
+std::optional<FlexBox> body_box(std::vector<Block>& blocks) {
+    if (blocks.empty()) return std::nullopt;
+    FlexBox body{{}, std::string(BODY_SPACING), std::nullopt};
+    body.contents.reserve(blocks.size());
+    for (Block& block : blocks) {
+        if (auto* paragraph = std::get_if<Paragraph>(&block)) {
+            body.contents.push_back(Text{true, std::move(paragraph->spans)});
+        } else {
+            body.contents.push_back(Text{true, {code_span(std::move(std::get<Code>(block).text))}});
+        }
+    }
+    return body;
+}
+
+std::optional<FlexBox> footer_box(std::vector<CollectedLink>& links) {
+    if (links.empty()) return std::nullopt;
+    FlexBox footer{{}, std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)};
+    footer.contents.reserve(links.size());
+    for (CollectedLink& link : links) {
+        footer.contents.push_back(Button{UriAction{std::move(link.label), std::move(link.url)}});
+    }
+    return footer;
+}
+
+}  // namespace
+
+std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept {
+    std::size_t blanks = 0;
+    while (blanks < after_link.size()) {
+        const std::size_t length = leading_blank_length(after_link.substr(blanks));
+        if (length == 0) break;
+        blanks += length;
+    }
+    if (blanks == after_link.size()) return 0;  // the text ends: the blanks stay as text
+    if (after_link[blanks] == '\n') return blanks + 1;
+    return std::nullopt;
+}
+
+FlexMessage convert(std::string_view text, const ConvertOptions& options) {
+    Reader reader(options);
+    reader.read(text);
+    return FlexMessage{strip_markdown(text), Bubble{body_box(reader.blocks()), footer_box(reader.links())}};
+}
+
+}  // namespace quenra

@@ -1,0 +1,43 @@
+// Document conversion: one MarkdownV2 text to one Flex message.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "convert/spans.hpp"
+#include "flex/model.hpp"
+#include "lib/quenra.hpp"
+
+namespace quenra {
+
+inline constexpr std::string_view BODY_SPACING = "md";
+inline constexpr std::string_view FOOTER_SPACING = "sm";
+inline constexpr std::string_view FOOTER_BACKGROUND = "#F0F0F0";
+
+// All inline content between two code blocks, or a text's start or end; never
+// empty.
+struct Paragraph {
+    std::vector<Span> spans;
+};
+
+// The code text of one fenced block, possibly empty.
+struct Code {
+    std::string text;
+};
+
+// One item of the body, in text order.
+using Block = std::variant<Paragraph, Code>;
+
+// Reads `text` once: paragraphs of styled spans cut at code blocks, links that
+// end their line turned into footer buttons (when asked), every link kept for
+// the footer, and the stripped text as the alternative text.
+FlexMessage convert(std::string_view text, const ConvertOptions& options);
+
+// When the text after a link makes it standalone, the bytes to pass over: the
+// white space other than line feed and the line feed after it, or none when the
+// text ends. Nothing when the link is not standalone.
+std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept;
+
+}  // namespace quenra

@@ -1,0 +1,101 @@
+#include "convert/spans.hpp"
+
+#include "convert/strip.hpp"
+
+namespace quenra {
+
+namespace {
+
+bool same_text_attribute(const std::optional<std::string>& span_value,
+                         const std::optional<std::string_view>& style_value) {
+    if (span_value.has_value() != style_value.has_value()) return false;
+    return !span_value || *span_value == *style_value;
+}
+
+bool has_style(const Span& span, const SpanStyle& style) {
+    return span.weight == style.weight && span.style == style.style && span.decoration == style.decoration &&
+           same_text_attribute(span.color, style.color) && same_text_attribute(span.size, style.size);
+}
+
+std::optional<std::string> owned(const std::optional<std::string_view>& value) {
+    if (!value) return std::nullopt;
+    return std::string(*value);
+}
+
+// The style inside a run opened by `delimiter`.
+SpanStyle run_style(SpanStyle style, std::string_view delimiter) {
+    if (delimiter == "*") {
+        style.weight = FontWeight::Bold;
+    } else if (delimiter == "_") {
+        style.style = FontStyle::Italic;
+    } else if (delimiter == "__") {
+        style.decoration = TextDecoration::Underline;
+    } else if (delimiter == "~") {
+        style.decoration = TextDecoration::LineThrough;
+    } else if (delimiter == "||") {
+        style.color = SPOILER_COLOR;
+    }
+    return style;
+}
+
+// The style of a link's text: blue and underlined when links are decorated,
+// whatever colour or decoration was in force; otherwise the style in force.
+SpanStyle link_style(SpanStyle style, bool decorate_links) {
+    if (decorate_links) {
+        style.color = LINK_COLOR;
+        style.decoration = TextDecoration::Underline;
+    }
+    return style;
+}
+
+}  // namespace
+
+Span code_span(std::string code) {
+    return Span{std::move(code), {}, {}, {}, std::string(CODE_COLOR), std::string(CODE_SIZE)};
+}
+
+void push_text(std::vector<Span>& spans, const SpanStyle& style, std::string_view characters) {
+    if (!spans.empty() && has_style(spans.back(), style)) {
+        spans.back().text.append(characters);
+        return;
+    }
+    spans.push_back(
+        Span{std::string(characters), style.weight, style.style, style.decoration, owned(style.color), owned(style.size)});
+}
+
+void collect_text_spans(std::string_view text, const SpanStyle& style, std::vector<Span>& spans,
+                        std::vector<CollectedLink>& links, bool decorate_links) {
+    Scanner scanner(text);
+    while (!scanner.done()) {
+        if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
+            push_text(spans, style, run);
+            continue;
+        }
+        collect_fragment_spans(scanner.next(), style, spans, links, decorate_links);
+    }
+}
+
+void collect_fragment_spans(const Fragment& fragment, const SpanStyle& style, std::vector<Span>& spans,
+                            std::vector<CollectedLink>& links, bool decorate_links) {
+    std::visit(
+        [&]<class Kind>(const Kind& f) {
+            if constexpr (std::is_same_v<Kind, Char>) {
+                push_char(spans, style, f.utf8);
+            } else if constexpr (std::is_same_v<Kind, Escaped>) {
+                push_char(spans, style, std::string_view(&f.character, 1));
+            } else if constexpr (std::is_same_v<Kind, InlineCode>) {
+                spans.push_back(code_span(std::string(f.code)));
+            } else if constexpr (std::is_same_v<Kind, Link>) {
+                collect_text_spans(f.text, link_style(style, decorate_links), spans, links, decorate_links);
+                links.push_back(CollectedLink{strip_markdown(f.text), std::string(f.url)});
+            } else if constexpr (std::is_same_v<Kind, Styled>) {
+                collect_text_spans(f.inner, run_style(style, f.delimiter), spans, links, decorate_links);
+            } else {
+                // A code block met inside a run or a link text shows nothing.
+                static_assert(std::is_same_v<Kind, CodeBlock>);
+            }
+        },
+        fragment);
+}
+
+}  // namespace quenra

@@ -1,0 +1,20 @@
+// Writing a finished message, with serialization failures raised as internal
+// failures.
+#pragma once
+
+#include "flex/serialize.hpp"
+#include "lib/internal_failure.hpp"
+
+namespace quenra {
+
+// Writes `message` into `sink`. A sink that fails breaks an invariant of the
+// library (the in-memory one never does), so the failure is raised, not
+// returned.
+template <class Sink>
+void write_message(const FlexMessage& message, Sink& sink) {
+    if (const auto failure = write_json(message, sink)) {
+        fail("FlexMessage serialization failed: " + failure->description);
+    }
+}
+
+}  // namespace quenra
