@@ -1,0 +1,78 @@
+"""Command line: convert MarkdownV2 text from a file or standard input.
+
+    python -m quenra [--inline-links] [--plain-links] [--pretty] [FILE]
+"""
+
+from __future__ import annotations
+
+import argparse
+import json
+import sys
+
+from quenra import __version__, quenra
+
+
+def _parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(
+        prog="quenra",
+        description="Convert Telegram MarkdownV2 text to a LINE Flex Message JSON string.",
+    )
+    parser.add_argument(
+        "file",
+        nargs="?",
+        default="-",
+        help="UTF-8 text file to read; '-' or nothing reads standard input. The text is taken "
+        "exactly as it stands, a final line break included.",
+    )
+    parser.add_argument(
+        "--inline-links",
+        action="store_true",
+        help="keep links that end their line in the running text too (standalone_links_as_buttons=False)",
+    )
+    parser.add_argument(
+        "--plain-links",
+        action="store_true",
+        help="do not colour and underline links in the running text (decorate_links=False)",
+    )
+    parser.add_argument("--pretty", action="store_true", help="indent the JSON for people to read")
+    parser.add_argument("--version", action="version", version=f"%(prog)s {__version__}")
+    return parser
+
+
+def _read(path: str) -> bytes:
+    if path == "-":
+        return sys.stdin.buffer.read()
+    with open(path, "rb") as file:
+        return file.read()
+
+
+def _fail(message: str) -> int:
+    print(f"quenra: error: {message}", file=sys.stderr)
+    return 1
+
+
+def main(argv: list[str] | None = None) -> int:
+    args = _parser().parse_args(argv)
+    source = "standard input" if args.file == "-" else repr(args.file)
+    try:
+        data = _read(args.file)
+    except OSError as error:
+        return _fail(f"cannot read {source}: {error.strerror or error}")
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError as error:
+        return _fail(f"{source} is not UTF-8 text (byte 0x{data[error.start]:02x} at offset {error.start})")
+
+    result = quenra(
+        text,
+        standalone_links_as_buttons=not args.inline_links,
+        decorate_links=not args.plain_links,
+    )
+    if args.pretty:
+        result = json.dumps(json.loads(result), indent=2, ensure_ascii=False)
+    sys.stdout.write(result + "\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

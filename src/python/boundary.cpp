@@ -1,0 +1,69 @@
+#include "python/boundary.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace quenra::python {
+
+namespace {
+
+constexpr const char* PANIC_NAME = "pyo3_runtime.PanicException";
+constexpr const char* PANIC_DOC =
+    "\n"
+    "The exception raised when the native code of the quenra extension, called from Python,\n"
+    "fails with an internal failure.\n"
+    "\n"
+    "Like SystemExit, this exception is derived from BaseException so that\n"
+    "it will typically propagate all the way through the stack and cause the\n"
+    "Python interpreter to exit.\n";
+
+ProcessObject panic_exception;
+
+PyObject* panic_exception_type() {
+    return panic_exception.get([] {
+        PyObject* type = PyErr_NewExceptionWithDoc(PANIC_NAME, PANIC_DOC, PyExc_BaseException, nullptr);
+        if (!type) fail("Failed to initialize new exception type.");
+        return type;
+    });
+}
+
+void report(const InternalFailure& failure) {
+    std::fprintf(stderr, "quenra: internal failure at %s:%u: %s\n", failure.where().file_name(),
+                 static_cast<unsigned>(failure.where().line()), failure.message().c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+void raise_panic(const InternalFailure& failure) noexcept {
+    report(failure);
+    try {
+        PyObject* type = panic_exception_type();
+        const std::string& message = failure.message();
+        Owned text = expect_object(
+            PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+        const Owned args = expect_object(PyTuple_New(1));
+        PyTuple_SET_ITEM(args.get(), 0, text.release());
+        PyErr_SetObject(type, args.get());
+    } catch (...) {
+        std::fputs("uncaught panic at ffi boundary\n", stderr);
+        std::abort();
+    }
+}
+
+Owned expect_object(PyObject* object) {
+    if (object) return Owned::steal(object);
+    if (PyErr_Occurred()) PyErr_WriteUnraisable(nullptr);
+    fail("PyObject pointer is null");
+}
+
+PyObject* interned(ProcessObject& cache, const char* text) {
+    return cache.get([text] {
+        PyObject* name = expect_object(PyUnicode_FromString(text)).release();
+        PyUnicode_InternInPlace(&name);
+        return name;
+    });
+}
+
+}  // namespace quenra::python

@@ -1,0 +1,21 @@
+// The module `_core`: the function `quenra` and the exec step that adds it.
+#pragma once
+
+#include <Python.h>
+
+namespace quenra::python {
+
+// The exec step: adds the function `quenra` to `module` and its name to the
+// module's `__all__`. Returns 0, or -1 with an exception set.
+int exec_quenra_module(PyObject* module) noexcept;
+
+// The call entry of `quenra` (fastcall with keywords; `self` is always null).
+PyObject* call_quenra(PyObject* self, PyObject* const* args, Py_ssize_t positional_count,
+                      PyObject* keyword_names) noexcept;
+
+// Adds a function made from `method` to `module` (with the module as its self
+// and the module's name as its `__module__`) and appends its name to
+// `__all__`, creating that list when the module has none.
+int add_function(PyObject* module, PyMethodDef* method) noexcept;
+
+}  // namespace quenra::python

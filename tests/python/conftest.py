@@ -1,0 +1,32 @@
+import ctypes
+import importlib
+import os
+import sys
+
+import pytest
+
+
+@pytest.fixture(scope="session")
+def testing_module():
+    """The test-only extension that forces internal failures (built by CMake)."""
+    directory = os.environ.get("QUENRA_TESTING_DIR")
+    if not directory:
+        pytest.skip("QUENRA_TESTING_DIR names the build's testing folder; scripts/test sets it")
+    if directory not in sys.path:
+        sys.path.insert(0, directory)
+    return importlib.import_module("_quenra_testing")
+
+
+_vectorcall = ctypes.pythonapi.PyObject_Vectorcall
+_vectorcall.restype = ctypes.py_object
+_vectorcall.argtypes = [ctypes.py_object, ctypes.POINTER(ctypes.py_object), ctypes.c_size_t, ctypes.py_object]
+
+
+def vectorcall(function, positional=(), keywords=()):
+    """Calls `function` through the vectorcall protocol with keyword names and
+    values given as pairs, so that names Python syntax refuses (repeated names,
+    names that are not strings) reach the function as they are."""
+    values = [*positional, *(value for _, value in keywords)]
+    array = (ctypes.py_object * max(len(values), 1))(*values)
+    names = tuple(name for name, _ in keywords) if keywords else None
+    return _vectorcall(function, array, len(positional), names)

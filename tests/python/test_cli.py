@@ -1,0 +1,76 @@
+"""The command line: python -m quenra [FILE]."""
+
+import json
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+from quenra import quenra
+
+EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "announcement.md"
+
+
+def run(*args, stdin=b""):
+    return subprocess.run([sys.executable, "-m", "quenra", *args], input=stdin, capture_output=True, check=False)
+
+
+def test_converts_a_file_exactly():
+    done = run(str(EXAMPLE))
+    assert done.returncode == 0 and done.stderr == b""
+    assert done.stdout.decode() == quenra(EXAMPLE.read_text(encoding="utf-8")) + "\n"
+
+
+def test_reads_standard_input():
+    for args in ((), ("-",)):
+        done = run(*args, stdin="*Hi* 日本".encode())
+        assert done.returncode == 0
+        assert done.stdout.decode() == quenra("*Hi* 日本") + "\n"
+
+
+@pytest.mark.parametrize(
+    ("flags", "options"),
+    [
+        (["--inline-links"], {"standalone_links_as_buttons": False}),
+        (["--plain-links"], {"decorate_links": False}),
+        (["--inline-links", "--plain-links"], {"standalone_links_as_buttons": False, "decorate_links": False}),
+    ],
+)
+def test_flags_set_the_switches(flags, options):
+    text = "Read\n[Docs](u)\nand [more](v) here"
+    assert run(*flags, stdin=text.encode()).stdout.decode() == quenra(text, **options) + "\n"
+
+
+def test_pretty_output_is_the_same_message_indented():
+    done = run("--pretty", str(EXAMPLE))
+    assert done.returncode == 0
+    text = done.stdout.decode()
+    assert text.startswith('{\n  "type": "flex",')
+    assert json.loads(text) == json.loads(quenra(EXAMPLE.read_text(encoding="utf-8")))
+    assert "🎉" in text
+
+
+def test_an_unreadable_file_is_a_one_line_error(tmp_path):
+    for path, reason in [(tmp_path / "missing.md", "No such file or directory"), (tmp_path, "Is a directory")]:
+        done = run(str(path))
+        assert done.returncode == 1 and done.stdout == b""
+        assert done.stderr.decode() == f"quenra: error: cannot read {str(path)!r}: {reason}\n"
+
+
+def test_input_that_is_not_utf8_is_a_one_line_error(tmp_path):
+    path = tmp_path / "latin1.txt"
+    path.write_bytes("café".encode("latin-1"))
+    done = run(str(path))
+    assert done.returncode == 1
+    assert done.stderr.decode() == f"quenra: error: {str(path)!r} is not UTF-8 text (byte 0xe9 at offset 3)\n"
+    done = run(stdin=b"\xff")
+    assert done.stderr.decode() == "quenra: error: standard input is not UTF-8 text (byte 0xff at offset 0)\n"
+
+
+def test_help_names_the_flags():
+    done = run("--help")
+    assert done.returncode == 0
+    assert all(flag in done.stdout.decode() for flag in ("--inline-links", "--plain-links", "--pretty"))
+    assert os.path.basename(sys.executable)  # the interpreter under test ran it

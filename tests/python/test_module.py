@@ -1,0 +1,79 @@
+"""The module `quenra._core`, its function, and its exec step."""
+
+import ctypes
+import inspect
+import types
+
+import pytest
+
+import quenra
+import quenra._core as core
+
+SIGNATURE = "(text, *, standalone_links_as_buttons=True, decorate_links=True)"
+
+_get_def = ctypes.pythonapi.PyModule_GetDef
+_get_def.restype = ctypes.c_void_p
+_get_def.argtypes = [ctypes.py_object]
+_exec_def = ctypes.pythonapi.PyModule_ExecDef
+_exec_def.restype = ctypes.c_int
+_exec_def.argtypes = [ctypes.py_object, ctypes.c_void_p]
+
+
+def run_exec_step(module):
+    """Runs `_core`'s exec step on `module` through the C API."""
+    if _exec_def(module, _get_def(core)) != 0:
+        raise AssertionError("unreachable: ctypes raises the pending exception")
+
+
+def test_module_attributes():
+    assert core.__all__ == ["quenra"]
+    assert core.__doc__ == ""
+    assert quenra.quenra is core.quenra
+    assert quenra.__all__ == ["quenra"]
+
+
+def test_function_attributes():
+    f = core.quenra
+    assert (f.__name__, f.__qualname__, f.__module__) == ("quenra", "quenra", "quenra._core")
+    assert f.__self__ is None
+    assert f.__text_signature__ == SIGNATURE
+    assert f.__doc__ == "Convert Telegram MarkdownV2 text to a LINE Flex Message JSON string."
+    assert str(inspect.signature(f)) == SIGNATURE
+
+
+def test_exec_step_twice_lists_the_name_twice():
+    module = types.ModuleType("scratch")
+    run_exec_step(module)
+    run_exec_step(module)
+    assert module.__all__ == ["quenra", "quenra"]
+    assert module.quenra.__module__ == "scratch"
+    assert module.quenra("*a*") == core.quenra("*a*")
+
+
+def test_exec_step_extends_an_existing_list():
+    class Names(list):
+        pass
+
+    module = types.ModuleType("scratch")
+    module.__all__ = Names(["other"])
+    run_exec_step(module)
+    assert module.__all__ == ["other", "quenra"] and type(module.__all__) is Names
+
+
+def test_exec_step_refuses_an_all_that_is_not_a_list():
+    module = types.ModuleType("scratch")
+    module.__all__ = ("other",)
+    with pytest.raises(TypeError) as info:
+        run_exec_step(module)
+    assert info.value.args == ("'tuple' object is not an instance of 'list'",)
+
+
+def test_exec_step_passes_on_errors_other_than_a_missing_attribute():
+    class Strict(types.ModuleType):
+        def __getattribute__(self, name):
+            if name == "__all__":
+                raise KeyError("no lookups today")
+            return super().__getattribute__(name)
+
+    with pytest.raises(KeyError):
+        run_exec_step(Strict("scratch"))

@@ -1,0 +1,67 @@
+"""Internal failures reach Python as PanicException, through the binding's own
+boundary (driven by the test-only module `_quenra_testing`)."""
+
+import pytest
+
+from quenra import quenra
+
+
+def panic(call):
+    with pytest.raises(BaseException) as info:
+        call()
+    return info.value
+
+
+def test_panic_exception_class(testing_module):
+    error = panic(lambda: testing_module.fail("boom"))
+    cls = type(error)
+    assert (cls.__module__, cls.__name__, cls.__qualname__) == ("pyo3_runtime", "PanicException", "PanicException")
+    assert cls.__bases__ == (BaseException,)
+    assert not issubclass(cls, Exception)
+    assert error.args == ("boom",)
+    assert cls.__doc__.startswith("\n") and cls.__doc__.endswith("\n")
+    assert "\n\nLike SystemExit, this exception is derived from BaseException so that\n" in cls.__doc__
+    assert type(panic(lambda: testing_module.fail("again"))) is cls, "the class is made once"
+
+
+def test_except_exception_does_not_catch_it(testing_module):
+    caught_by = None
+    try:
+        try:
+            testing_module.fail("through")
+        except Exception:
+            caught_by = "Exception"
+    except BaseException:
+        caught_by = "BaseException"
+    assert caught_by == "BaseException"
+
+
+def test_the_failure_is_reported_on_standard_error(testing_module, capfd):
+    panic(lambda: testing_module.fail("visible"))
+    err = capfd.readouterr().err
+    assert "quenra: internal failure at " in err and err.rstrip().endswith(": visible")
+
+
+@pytest.mark.parametrize("writes", [0, 1, 5, 40])
+def test_serialization_failure_raises_panic(testing_module, writes):
+    error = panic(lambda: testing_module.convert_with_failing_sink("*Hi*\n[Docs](u)", writes))
+    assert type(error).__name__ == "PanicException"
+    assert error.args == (f"FlexMessage serialization failed: disk full after {writes} writes",)
+
+
+def test_a_sink_that_does_not_fail_gives_the_json(testing_module):
+    assert testing_module.convert_with_failing_sink("*Hi*", 10**6) == quenra("*Hi*")
+
+
+def test_a_null_object_reports_the_pending_error_and_panics(testing_module, monkeypatch):
+    unraisable = []
+    monkeypatch.setattr("sys.unraisablehook", unraisable.append)
+    error = panic(testing_module.null_object_with_pending_error)
+    assert error.args == ("PyObject pointer is null",)
+    assert len(unraisable) == 1 and type(unraisable[0].exc_value) is ValueError
+
+
+def test_calls_after_a_panic_behave_as_before(testing_module):
+    before = quenra("*a* [b](u)")
+    panic(lambda: testing_module.fail("x"))
+    assert quenra("*a* [b](u)") == before

@@ -1,0 +1,130 @@
+// `_quenra_testing`: a test-only extension module, never installed. It forces
+// internal failures through the same boundary that `quenra._core` uses, so
+// that the tests see PanicException raised for real.
+#include <Python.h>
+
+#include <span>
+#include <string>
+
+#include "convert/convert.hpp"
+#include "failing_sink.hpp"
+#include "lib/write_message.hpp"
+#include "python/arguments.hpp"
+#include "python/boundary.hpp"
+#include "python/module.hpp"
+
+namespace {
+
+using namespace quenra::python;
+
+PyObject* raise(PyErr error) {
+    std::move(error).restore();
+    return nullptr;
+}
+
+// fail(message): an internal failure with `message`.
+PyObject* fail(PyObject* /*module*/, PyObject* message) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        auto text = extract_str(message);
+        if (!text) return raise(std::move(text).take_error());
+        quenra::fail(std::string(*text));
+    });
+}
+
+// convert_with_failing_sink(text, writes): converts `text` and writes the
+// message into a sink that fails after `writes` appends.
+PyObject* convert_with_failing_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        if (count != 2) return raise(PyErr::type_error("expected (text, writes)"));
+        auto text = extract_str(args[0]);
+        if (!text) return raise(std::move(text).take_error());
+        const std::size_t writes = PyLong_AsSize_t(args[1]);
+        if (PyErr_Occurred()) return nullptr;
+        quenra::testing::FailingSink sink(writes);
+        quenra::write_message(quenra::convert(*text, {true, true}), sink);
+        return expect_object(PyUnicode_FromStringAndSize(sink.written().data(),
+                                                         static_cast<Py_ssize_t>(sink.written().size())))
+            .release();
+    });
+}
+
+// null_object_with_pending_error(): a Python object that could not be made
+// where no error can be returned, while a ValueError is pending.
+PyObject* null_object_with_pending_error(PyObject* /*module*/, PyObject* /*unused*/) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, []() -> PyObject* {
+        PyErr_SetString(PyExc_ValueError, "pending before the null object");
+        return expect_object(nullptr).release();
+    });
+}
+
+// Binds a call against `description` and returns the slots as a tuple, with
+// None for a slot left empty.
+PyObject* bind(const FunctionDescription& description, PyObject* const* args, Py_ssize_t count,
+               PyObject* keyword_names) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        PyObject* slots[4] = {};
+        const std::span<PyObject*> used(slots, description.slot_count());
+        if (auto error = extract_arguments_fastcall(description, args, count, keyword_names, used)) {
+            return raise(std::move(*error));
+        }
+        Owned tuple = expect_object(PyTuple_New(static_cast<Py_ssize_t>(used.size())));
+        for (std::size_t i = 0; i < used.size(); ++i) {
+            PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), Py_NewRef(used[i] ? used[i] : Py_None));
+        }
+        return tuple.release();
+    });
+}
+
+constexpr std::string_view AB[] = {"a", "b"};
+constexpr std::string_view ABC[] = {"a", "b", "c"};
+constexpr KeywordOnlyParameter REQUIRED_C_OPTIONAL_D[] = {{"c", true}, {"d", false}};
+
+// f(a, b, *, c, d=None)
+constexpr FunctionDescription F{"f", std::nullopt, AB, 0, 2, REQUIRED_C_OPTIONAL_D};
+// g(a, b=None)
+constexpr FunctionDescription G{"g", std::nullopt, AB, 0, 1, {}};
+// h(a, b, /, c)
+constexpr FunctionDescription H{"h", std::nullopt, ABC, 2, 3, {}};
+// K.m(a, b, c), a method of class K
+constexpr FunctionDescription K_M{"m", "K", ABC, 0, 3, {}};
+
+template <const FunctionDescription& Description>
+PyObject* bind_with(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count, PyObject* keyword_names) noexcept {
+    return bind(Description, args, count, keyword_names);
+}
+
+PyCFunction fastcall_keywords(PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
+PyMethodDef testing_methods[] = {
+    {"bind_f", fastcall_keywords(&bind_with<F>), METH_FASTCALL | METH_KEYWORDS, "bind_f(a, b, *, c, d=None)"},
+    {"bind_g", fastcall_keywords(&bind_with<G>), METH_FASTCALL | METH_KEYWORDS, "bind_g(a, b=None)"},
+    {"bind_h", fastcall_keywords(&bind_with<H>), METH_FASTCALL | METH_KEYWORDS, "bind_h(a, b, /, c)"},
+    {"bind_k_m", fastcall_keywords(&bind_with<K_M>), METH_FASTCALL | METH_KEYWORDS, "bind_k_m(a, b, c)"},
+    {"fail", fail, METH_O, "fail(message)\n--\n\nRaise an internal failure."},
+    {"convert_with_failing_sink", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&convert_with_failing_sink)),
+     METH_FASTCALL, "convert_with_failing_sink(text, writes)\n--\n\nWrite into a sink that fails."},
+    {"null_object_with_pending_error", null_object_with_pending_error, METH_NOARGS,
+     "null_object_with_pending_error()\n--\n\nMake an object that comes out null."},
+};
+
+int exec_testing(PyObject* module) {
+    for (PyMethodDef& method : testing_methods) {
+        if (add_function(module, &method) < 0) return -1;
+    }
+    return 0;
+}
+
+PyModuleDef_Slot testing_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(&exec_testing)},
+    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    {0, nullptr},
+};
+
+PyModuleDef testing_module = {PyModuleDef_HEAD_INIT, "_quenra_testing", "", 0, nullptr, testing_slots,
+                              nullptr,               nullptr,           nullptr};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit__quenra_testing() { return PyModuleDef_Init(&testing_module); }
