@@ -1,8 +1,9 @@
 // JsonWriter: compact JSON text appended to an output sink.
 //
-// The writer knows objects, arrays, strings and booleans. Its text has no
-// whitespace between tokens, members come in the order the caller writes
-// them, and strings are escaped by one fixed table (`JSON_ESCAPES`).
+// The writer knows strings and booleans, and appends the punctuation and
+// constant runs that its caller gives it as they stand; the caller (see
+// serialize.hpp) lays out objects and arrays. There is no whitespace between
+// tokens, and strings are escaped by one fixed table (`JSON_ESCAPES`).
 //
 // A sink is any type with
 //     bool append(std::string_view bytes);   // false when the bytes were not taken
@@ -12,6 +13,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,47 +52,24 @@ private:
     std::string& out_;
 };
 
-// Whether the object or array being written has a member or element yet; it
-// decides whether the next one needs a comma. One lives with each open object
-// or array, in the code that writes it.
-struct Container {
-    bool empty = true;
-};
-
 template <class Sink>
 class JsonWriter {
 public:
     explicit JsonWriter(Sink& sink) noexcept : sink_(sink) {}
 
-    bool begin_object(Container& object) {
-        object.empty = true;
-        return put("{");
-    }
-    // Writes the member's key and the colon; the value follows.
-    bool key(Container& object, std::string_view name) { return separate(object) && string(name) && put(":"); }
-    bool end_object() { return put("}"); }
-
-    bool begin_array(Container& array) {
-        array.empty = true;
-        return put("[");
-    }
-    // Writes the comma that precedes every element but the first.
-    bool element(Container& array) { return separate(array); }
-    bool end_array() { return put("]"); }
-
-    bool boolean(bool value) { return put(value ? "true" : "false"); }
+    // Appends JSON text that is written already: punctuation, or a run that
+    // never changes, such as {"type":"span","text":.
+    bool literal(std::string_view json) { return put(json); }
 
     // The quoted, escaped text. Bytes that need no escape are appended in
     // runs, one block per run.
     bool string(std::string_view text) {
         if (!put("\"")) return false;
         std::size_t run = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
+        for (std::size_t i = next_escape(text, 0); i < text.size(); i = next_escape(text, i + 1)) {
             const auto byte = static_cast<unsigned char>(text[i]);
-            const char escape = JSON_ESCAPES[byte];
-            if (escape == 0) continue;
             if (i > run && !put(text.substr(run, i - run))) return false;
-            if (!put_escape(byte, escape)) return false;
+            if (!put_escape(byte, JSON_ESCAPES[byte])) return false;
             run = i + 1;
         }
         if (text.size() > run && !put(text.substr(run))) return false;
@@ -100,12 +80,27 @@ public:
     const std::optional<std::string>& failure() const noexcept { return failure_; }
 
 private:
-    bool separate(Container& container) {
-        if (container.empty) {
-            container.empty = false;
-            return !failure_;
+    // The first position at or after `from` whose byte needs an escape, or
+    // the text's length. Eight bytes are tested at a time.
+    static std::size_t next_escape(std::string_view text, std::size_t from) noexcept {
+        constexpr std::uint64_t ONES = 0x0101010101010101;
+        constexpr std::uint64_t HIGHS = 0x8080808080808080;
+        std::size_t i = from;
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            // A byte below 0x20, or equal to '"' or '\\', sets its high bit here
+            // (bytes of 0x80 and above are excluded by the final mask).
+            const std::uint64_t quote = word ^ (ONES * '"');
+            const std::uint64_t backslash = word ^ (ONES * '\\');
+            const std::uint64_t found =
+                ((word - ONES * 0x20) | (quote - ONES) | (backslash - ONES)) & ~word & HIGHS;
+            if (found != 0) break;
         }
-        return put(",");
+        for (; i < text.size(); ++i) {
+            if (JSON_ESCAPES[static_cast<unsigned char>(text[i])] != 0) return i;
+        }
+        return i;
     }
 
     bool put_escape(unsigned char byte, char escape) {

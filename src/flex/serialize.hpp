@@ -4,6 +4,7 @@
 // an absent optional field left out (never written as null), a nested record
 // written in place and a list written as an array. Every `serialize` returns
 // false as soon as the writer fails, and writes nothing after that.
+
 #pragma once
 
 #include <optional>
@@ -16,53 +17,51 @@
 
 namespace quenra {
 
-constexpr std::string_view json_name(FontWeight weight) noexcept {
-    return weight == FontWeight::Bold ? "bold" : "regular";
+namespace json_detail {
+
+// Every object starts with its constant "type" member, so every later member
+// follows a comma. The runs of text that never change (an object's opening
+// with its type, a key with its colon and comma, an enumerator's member) are
+// written as one literal each.
+
+constexpr std::string_view member_json(FontWeight weight) noexcept {
+    return weight == FontWeight::Bold ? R"(,"weight":"bold")" : R"(,"weight":"regular")";
 }
 
-constexpr std::string_view json_name(FontStyle style) noexcept {
-    return style == FontStyle::Italic ? "italic" : "normal";
+constexpr std::string_view member_json(FontStyle style) noexcept {
+    return style == FontStyle::Italic ? R"(,"style":"italic")" : R"(,"style":"normal")";
 }
 
-constexpr std::string_view json_name(TextDecoration decoration) noexcept {
+constexpr std::string_view member_json(TextDecoration decoration) noexcept {
     switch (decoration) {
     case TextDecoration::Underline:
-        return "underline";
+        return R"(,"decoration":"underline")";
     case TextDecoration::LineThrough:
-        return "line-through";
+        return R"(,"decoration":"line-through")";
     case TextDecoration::None:
         break;
     }
-    return "none";
-}
-
-namespace json_detail {
-
-template <class Sink>
-bool member(JsonWriter<Sink>& writer, Container& object, std::string_view key, std::string_view value) {
-    return writer.key(object, key) && writer.string(value);
+    return R"(,"decoration":"none")";
 }
 
 template <class Sink, class Enum>
-bool optional_member(JsonWriter<Sink>& writer, Container& object, std::string_view key,
-                     const std::optional<Enum>& value) {
-    return !value || member(writer, object, key, json_name(*value));
+bool optional_member(JsonWriter<Sink>& writer, const std::optional<Enum>& value) {
+    return !value || writer.literal(member_json(*value));
 }
 
+// `key_json` is the member's comma, quoted key and colon.
 template <class Sink>
-bool optional_member(JsonWriter<Sink>& writer, Container& object, std::string_view key,
-                     const std::optional<std::string>& value) {
-    return !value || member(writer, object, key, *value);
+bool optional_member(JsonWriter<Sink>& writer, std::string_view key_json, const std::optional<std::string>& value) {
+    return !value || (writer.literal(key_json) && writer.string(*value));
 }
 
 template <class Sink, class Record>
 bool write_array(JsonWriter<Sink>& writer, const std::vector<Record>& records) {
-    Container array;
-    if (!writer.begin_array(array)) return false;
-    for (const Record& record : records) {
-        if (!writer.element(array) || !serialize(record, writer)) return false;
+    if (!writer.literal("[")) return false;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if ((i > 0 && !writer.literal(",")) || !serialize(records[i], writer)) return false;
     }
-    return writer.end_array();
+    return writer.literal("]");
 }
 
 }  // namespace json_detail
@@ -70,73 +69,58 @@ bool write_array(JsonWriter<Sink>& writer, const std::vector<Record>& records) {
 template <class Sink>
 bool serialize(const Span& span, JsonWriter<Sink>& writer) {
     using namespace json_detail;
-    Container o;
-    return writer.begin_object(o) && member(writer, o, "type", "span") && member(writer, o, "text", span.text) &&
-           optional_member(writer, o, "weight", span.weight) && optional_member(writer, o, "style", span.style) &&
-           optional_member(writer, o, "decoration", span.decoration) &&
-           optional_member(writer, o, "color", span.color) && optional_member(writer, o, "size", span.size) &&
-           writer.end_object();
+    return writer.literal(R"({"type":"span","text":)") && writer.string(span.text) &&
+           optional_member(writer, span.weight) && optional_member(writer, span.style) &&
+           optional_member(writer, span.decoration) && optional_member(writer, R"(,"color":)", span.color) &&
+           optional_member(writer, R"(,"size":)", span.size) && writer.literal("}");
 }
 
 template <class Sink>
 bool serialize(const UriAction& action, JsonWriter<Sink>& writer) {
-    using namespace json_detail;
-    Container o;
-    return writer.begin_object(o) && member(writer, o, "type", "uri") && member(writer, o, "label", action.label) &&
-           member(writer, o, "uri", action.uri) && writer.end_object();
+    return writer.literal(R"({"type":"uri","label":)") && writer.string(action.label) &&
+           writer.literal(R"(,"uri":)") && writer.string(action.uri) && writer.literal("}");
 }
 
 template <class Sink>
 bool serialize(const Component& component, JsonWriter<Sink>& writer) {
     using namespace json_detail;
-    Container o;
-    if (!writer.begin_object(o)) return false;
-    const bool fields_written = std::visit(
-        [&]<class Kind>(const Kind& alternative) {
+    return std::visit(
+        [&writer]<class Kind>(const Kind& alternative) {
             if constexpr (std::is_same_v<Kind, Text>) {
-                return member(writer, o, "type", "text") && writer.key(o, "wrap") &&
-                       writer.boolean(alternative.wrap) && writer.key(o, "contents") &&
-                       write_array(writer, alternative.contents);
+                return writer.literal(alternative.wrap ? R"({"type":"text","wrap":true,"contents":)"
+                                                       : R"({"type":"text","wrap":false,"contents":)") &&
+                       write_array(writer, alternative.contents) && writer.literal("}");
             } else if constexpr (std::is_same_v<Kind, Button>) {
-                return member(writer, o, "type", "button") && writer.key(o, "action") &&
-                       serialize(alternative.action, writer) && member(writer, o, "style", "link") &&
-                       member(writer, o, "height", "sm");
+                return writer.literal(R"({"type":"button","action":)") && serialize(alternative.action, writer) &&
+                       writer.literal(R"(,"style":"link","height":"sm"})");
             } else {
                 static_assert(std::is_same_v<Kind, Separator>);
-                return member(writer, o, "type", "separator");
+                return writer.literal(R"({"type":"separator"})");
             }
         },
         component);
-    return fields_written && writer.end_object();
 }
 
 template <class Sink>
 bool serialize(const FlexBox& box, JsonWriter<Sink>& writer) {
     using namespace json_detail;
-    Container o;
-    return writer.begin_object(o) && member(writer, o, "type", "box") && member(writer, o, "layout", "vertical") &&
-           writer.key(o, "contents") && write_array(writer, box.contents) &&
-           optional_member(writer, o, "spacing", box.spacing) &&
-           optional_member(writer, o, "backgroundColor", box.backgroundColor) && writer.end_object();
+    return writer.literal(R"({"type":"box","layout":"vertical","contents":)") && write_array(writer, box.contents) &&
+           optional_member(writer, R"(,"spacing":)", box.spacing) &&
+           optional_member(writer, R"(,"backgroundColor":)", box.backgroundColor) && writer.literal("}");
 }
 
 template <class Sink>
 bool serialize(const Bubble& bubble, JsonWriter<Sink>& writer) {
-    using namespace json_detail;
-    Container o;
-    return writer.begin_object(o) && member(writer, o, "type", "bubble") &&
-           (!bubble.body || (writer.key(o, "body") && serialize(*bubble.body, writer))) &&
-           (!bubble.footer || (writer.key(o, "footer") && serialize(*bubble.footer, writer))) &&
-           writer.end_object();
+    return writer.literal(R"({"type":"bubble")") &&
+           (!bubble.body || (writer.literal(R"(,"body":)") && serialize(*bubble.body, writer))) &&
+           (!bubble.footer || (writer.literal(R"(,"footer":)") && serialize(*bubble.footer, writer))) &&
+           writer.literal("}");
 }
 
 template <class Sink>
 bool serialize(const FlexMessage& message, JsonWriter<Sink>& writer) {
-    using namespace json_detail;
-    Container o;
-    return writer.begin_object(o) && member(writer, o, "type", "flex") &&
-           member(writer, o, "altText", message.altText) && writer.key(o, "contents") &&
-           serialize(message.contents, writer) && writer.end_object();
+    return writer.literal(R"({"type":"flex","altText":)") && writer.string(message.altText) &&
+           writer.literal(R"(,"contents":)") && serialize(message.contents, writer) && writer.literal("}");
 }
 
 // What a sink reported when it failed.
