@@ -37,37 +37,46 @@ std::size_t leading_blank_length(std::string_view text) noexcept {
     }
 }
 
-// The reading phase's working state.
+// The reading phase's working state. The alternative text is collected in the
+// same pass: it is the plain text of the very fragments read here.
 class Reader {
 public:
     explicit Reader(const ConvertOptions& options) : options_(options) {}
 
     void read(std::string_view text) {
+        alt_text_.reserve(text.size());
         Scanner scanner(text);
         const SpanStyle top_level;
         while (!scanner.done()) {
             if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
                 push_text(spans_, top_level, run);
+                alt_text_.append(run);
                 continue;
             }
             const Fragment fragment = scanner.next();
             if (const auto* block = std::get_if<CodeBlock>(&fragment)) {
                 end_paragraph();
-                blocks_.push_back(Code{std::string(code_block_text(block->body))});
+                const std::string_view code = code_block_text(block->body);
+                alt_text_.append(code);
+                blocks_.push_back(Code{std::string(code)});
                 continue;
             }
             if (const auto* link = std::get_if<Link>(&fragment); link && options_.standalone_links_as_buttons) {
                 if (const auto tail = standalone_link_tail(scanner.rest())) {
-                    links_.push_back(CollectedLink{strip_markdown(link->text), std::string(link->url)});
+                    CollectedLink collected{strip_markdown(link->text), std::string(link->url)};
+                    alt_text_.append(collected.label).append(scanner.rest().substr(0, *tail));
+                    links_.push_back(std::move(collected));
                     scanner.skip(*tail);
                     continue;
                 }
             }
+            append_plain_text(fragment, alt_text_);
             collect_fragment_spans(fragment, top_level, spans_, links_, options_.decorate_links);
         }
         end_paragraph();
     }
 
+    std::string& alt_text() { return alt_text_; }
     std::vector<Block>& blocks() { return blocks_; }
     std::vector<CollectedLink>& links() { return links_; }
 
@@ -79,6 +88,7 @@ private:
     }
 
     const ConvertOptions& options_;
+    std::string alt_text_;
     std::vector<Block> blocks_;
     std::vector<Span> spans_;
     std::vector<CollectedLink> links_;
@@ -125,7 +135,7 @@ std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noe
 FlexMessage convert(std::string_view text, const ConvertOptions& options) {
     Reader reader(options);
     reader.read(text);
-    return FlexMessage{strip_markdown(text), Bubble{body_box(reader.blocks()), footer_box(reader.links())}};
+    return FlexMessage{std::move(reader.alt_text()), Bubble{body_box(reader.blocks()), footer_box(reader.links())}};
 }
 
 }  // namespace quenra

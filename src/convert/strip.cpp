@@ -1,38 +1,49 @@
 #include "convert/strip.hpp"
 
 #include "convert/code_text.hpp"
-#include "parser/scanner.hpp"
 
 namespace quenra {
 
+namespace {
+
 template <class Search>
-void append_plain_text(std::string_view text, std::string& out) {
+void append_text(std::string_view text, std::string& out);
+
+template <class Search>
+void append_fragment(const Fragment& fragment, std::string& out) {
+    std::visit(
+        [&out]<class Kind>(const Kind& f) {
+            if constexpr (std::is_same_v<Kind, Char>) {
+                out.append(f.utf8);
+            } else if constexpr (std::is_same_v<Kind, Escaped>) {
+                out.push_back(f.character);
+            } else if constexpr (std::is_same_v<Kind, InlineCode>) {
+                out.append(f.code);
+            } else if constexpr (std::is_same_v<Kind, CodeBlock>) {
+                out.append(code_block_text(f.body));
+            } else if constexpr (std::is_same_v<Kind, Link>) {
+                append_text<Search>(f.text, out);
+            } else {
+                static_assert(std::is_same_v<Kind, Styled>);
+                append_text<Search>(f.inner, out);
+            }
+        },
+        fragment);
+}
+
+template <class Search>
+void append_text(std::string_view text, std::string& out) {
     BasicScanner<Search> scanner(text);
     while (!scanner.done()) {
         if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
             out.append(run);
             continue;
         }
-        std::visit(
-            [&out]<class Kind>(const Kind& fragment) {
-                if constexpr (std::is_same_v<Kind, Char>) {
-                    out.append(fragment.utf8);
-                } else if constexpr (std::is_same_v<Kind, Escaped>) {
-                    out.push_back(fragment.character);
-                } else if constexpr (std::is_same_v<Kind, InlineCode>) {
-                    out.append(fragment.code);
-                } else if constexpr (std::is_same_v<Kind, CodeBlock>) {
-                    out.append(code_block_text(fragment.body));
-                } else if constexpr (std::is_same_v<Kind, Link>) {
-                    append_plain_text<Search>(fragment.text, out);
-                } else {
-                    static_assert(std::is_same_v<Kind, Styled>);
-                    append_plain_text<Search>(fragment.inner, out);
-                }
-            },
-            scanner.next());
+        append_fragment<Search>(scanner.next(), out);
     }
 }
+
+}  // namespace
 
 template <class Search>
 std::string strip_markdown(std::string_view text) {
@@ -40,11 +51,13 @@ std::string strip_markdown(std::string_view text) {
     if (text.empty()) return plain;
     // Every fragment yields at most the bytes it consumed, so this never grows.
     plain.reserve(text.size());
-    append_plain_text<Search>(text, plain);
+    append_text<Search>(text, plain);
     return plain;
 }
 
 template std::string strip_markdown<ReferenceSearch>(std::string_view);
-template void append_plain_text<ReferenceSearch>(std::string_view, std::string&);
+template std::string strip_markdown<IndexedSearch>(std::string_view);
+
+void append_plain_text(const Fragment& fragment, std::string& out) { append_fragment<DefaultSearch>(fragment, out); }
 
 }  // namespace quenra

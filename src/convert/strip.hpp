@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "parser/search.hpp"
+#include "parser/scanner.hpp"
 
 namespace quenra {
 
@@ -14,8 +14,8 @@ namespace quenra {
 template <class Search = DefaultSearch>
 std::string strip_markdown(std::string_view text);
 
-// Appends the plain text of `text` to `out`.
-template <class Search = DefaultSearch>
-void append_plain_text(std::string_view text, std::string& out);
+// Appends the plain text of one fragment: what `strip_markdown` makes of the
+// fragment's source text.
+void append_plain_text(const Fragment& fragment, std::string& out);
 
 }  // namespace quenra

@@ -18,7 +18,8 @@ char32_t Char::character() const noexcept {
 }
 
 Fragment next_fragment(std::string_view& cursor) {
-    return next_fragment(cursor, ReferenceSearch(cursor));
+    ReferenceSearch search(cursor);
+    return next_fragment(cursor, search);
 }
 
 }  // namespace quenra

@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "lib/internal_failure.hpp"
+#include "parser/indexed_search.hpp"
 #include "parser/search.hpp"
 #include "parser/syntax.hpp"
 
@@ -59,7 +60,7 @@ using Fragment = std::variant<Escaped, CodeBlock, InlineCode, Link, Styled, Char
 // source text, by at least one whole character. `cursor` must be non-empty and
 // must end where the view that `search` was made for ends.
 template <class Search>
-Fragment next_fragment(std::string_view& cursor, const Search& search);
+Fragment next_fragment(std::string_view& cursor, Search& search);
 
 // The same, with the straightforward searches.
 Fragment next_fragment(std::string_view& cursor);
@@ -79,7 +80,11 @@ public:
     // markup.
     std::string_view take_plain_run() noexcept {
         std::size_t length = 0;
-        while (length < rest_.size() && !MAY_OPEN_MARKUP[static_cast<unsigned char>(rest_[length])]) ++length;
+        while (length < rest_.size()) {
+            const auto lead = static_cast<unsigned char>(rest_[length]);
+            if (MAY_OPEN_MARKUP[lead]) break;
+            length += utf8_length(lead);
+        }
         const std::string_view run = rest_.substr(0, length);
         rest_.remove_prefix(length);
         return run;
@@ -103,7 +108,7 @@ namespace scan_detail {
 constexpr std::string_view FENCE = "```";
 
 template <class Search>
-bool take_code(std::string_view& cursor, const Search& search, Fragment& out) {
+bool take_code(std::string_view& cursor, Search& search, Fragment& out) {
     const std::string_view text = cursor;
     if (text.starts_with(FENCE)) {
         const std::string_view after = text.substr(FENCE.size());
@@ -122,7 +127,7 @@ bool take_code(std::string_view& cursor, const Search& search, Fragment& out) {
 }
 
 template <class Search>
-bool take_link(std::string_view& cursor, const Search& search, Fragment& out) {
+bool take_link(std::string_view& cursor, Search& search, Fragment& out) {
     const std::string_view label_and_rest = cursor.substr(1);
     const auto bracket = search.closing(label_and_rest, "]");
     if (!bracket || *bracket + 1 >= label_and_rest.size() || label_and_rest[*bracket + 1] != '(') {
@@ -137,7 +142,7 @@ bool take_link(std::string_view& cursor, const Search& search, Fragment& out) {
 }
 
 template <class Search>
-bool take_styled(std::string_view& cursor, const Search& search, Fragment& out) {
+bool take_styled(std::string_view& cursor, Search& search, Fragment& out) {
     for (const StyleDelimiter& entry : STYLE_DELIMITERS) {
         const std::string_view delimiter = entry.text;
         if (!cursor.starts_with(delimiter)) continue;
@@ -163,7 +168,7 @@ bool take_styled(std::string_view& cursor, const Search& search, Fragment& out) 
 }  // namespace scan_detail
 
 template <class Search>
-Fragment next_fragment(std::string_view& cursor, const Search& search) {
+Fragment next_fragment(std::string_view& cursor, Search& search) {
     if (cursor.empty()) fail("next_fragment called on an empty cursor");
     // Each rule needs its own first byte, so dispatching on it tries the rules
     // in their order without testing the ones that cannot match.

@@ -52,7 +52,4 @@ public:
     }
 };
 
-// The policy that the library's own conversions use.
-using DefaultSearch = ReferenceSearch;
-
 }  // namespace quenra

@@ -1,0 +1,241 @@
+#include "parser/indexed_search.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+#include "lib/internal_failure.hpp"
+#include "parser/search.hpp"
+#include "parser/syntax.hpp"
+
+namespace quenra {
+
+namespace {
+
+constexpr std::string_view CLOSING_FENCE = "\n```";
+
+// Memo entries are 32 bits; longer views are searched without a memo.
+constexpr std::size_t MAX_MEMO_VIEW = std::numeric_limits<std::uint32_t>::max() - 2;
+
+// How a closing search walks for one delimiter. `opener` is the byte before
+// every position that the scanner starts a search from: the delimiter's own
+// byte for a styled run, "[" for a link text.
+struct ClosingWalk {
+    std::size_t slot;
+    char opener;
+    // The bytes where a walk must stop and look: escapes, code, a possible
+    // closing, and a possible start of another search.
+    std::array<bool, 256> stops;
+};
+
+constexpr ClosingWalk make_walk(std::size_t slot, char closer, char opener) {
+    ClosingWalk walk{slot, opener, {}};
+    for (char c : {'\\', '`', closer, opener}) walk.stops[static_cast<unsigned char>(c)] = true;
+    return walk;
+}
+
+constexpr std::array<ClosingWalk, 6> WALKS{
+    make_walk(0, ']', '['), make_walk(1, '|', '|'), make_walk(2, '_', '_'),
+    make_walk(3, '*', '*'), make_walk(4, '_', '_'), make_walk(5, '~', '~'),
+};
+
+const ClosingWalk& walk_for(std::string_view delimiter) {
+    switch (delimiter.front()) {
+    case ']':
+        return WALKS[0];
+    case '|':
+        return WALKS[1];
+    case '_':
+        return delimiter.size() == 2 ? WALKS[2] : WALKS[4];
+    case '*':
+        return WALKS[3];
+    case '~':
+        return WALKS[5];
+    default:
+        fail("no closing search for this delimiter");
+    }
+}
+
+}  // namespace
+
+const PositionSet& IndexedSearch::line_feeds() {
+    if (!line_feeds_) line_feeds_ = PositionSet::of_byte(view_, '\n');
+    return *line_feeds_;
+}
+
+const PositionSet& IndexedSearch::backticks() {
+    if (!backticks_) backticks_ = PositionSet::of_byte(view_, '`');
+    return *backticks_;
+}
+
+const PositionSet& IndexedSearch::right_parentheses() {
+    if (!right_parentheses_) right_parentheses_ = PositionSet::of_byte(view_, ')');
+    return *right_parentheses_;
+}
+
+const PositionSet& IndexedSearch::closing_fences() {
+    if (!closing_fences_) {
+        PositionSet fences(view_.size());
+        const PositionSet& candidates = line_feeds();
+        for (auto at = candidates.first_from(0); at; at = candidates.first_from(*at + 1)) {
+            const std::size_t end = *at + CLOSING_FENCE.size();
+            if (view_.substr(*at).starts_with(CLOSING_FENCE) && (end == view_.size() || view_[end] == '\n')) {
+                fences.insert(*at);
+            }
+        }
+        fences.seal();
+        closing_fences_ = std::move(fences);
+    }
+    return *closing_fences_;
+}
+
+std::optional<std::size_t> IndexedSearch::fence_end(std::size_t after_fence) {
+    if (!indexed()) {
+        const auto end = find_code_block_end(view_.substr(after_fence));
+        spend(end ? *end : view_.size() - after_fence);
+        if (!end) return std::nullopt;
+        return after_fence + *end;
+    }
+    // The closing fence may start at the line feed that ends the fence's
+    // first line, and at no line feed before it.
+    const auto first_line_end = line_feeds().first_from(after_fence);
+    if (!first_line_end) return std::nullopt;
+    const auto closing = closing_fences().first_from(*first_line_end);
+    if (!closing) return std::nullopt;
+    return *closing + CLOSING_FENCE.size();
+}
+
+std::optional<std::size_t> IndexedSearch::next_backtick(std::size_t from) {
+    if (indexed()) return backticks().first_from(from);
+    const auto found = find_byte(view_.substr(from), '`');
+    spend(found ? *found + 1 : view_.size() - from);
+    if (!found) return std::nullopt;
+    return from + *found;
+}
+
+std::optional<std::size_t> IndexedSearch::next_right_parenthesis(std::size_t from) {
+    if (indexed()) return right_parentheses().first_from(from);
+    const auto found = find_byte(view_.substr(from), ')');
+    spend(found ? *found + 1 : view_.size() - from);
+    if (!found) return std::nullopt;
+    return from + *found;
+}
+
+std::optional<std::size_t> IndexedSearch::code_block_end(std::string_view rest) {
+    const std::size_t start = position_of(rest);
+    const auto end = fence_end(start);
+    if (!end) return std::nullopt;
+    return *end - start;
+}
+
+std::optional<std::size_t> IndexedSearch::next_byte(std::string_view rest, char byte) {
+    const std::size_t start = position_of(rest);
+    std::optional<std::size_t> found;
+    if (byte == '`') {
+        found = next_backtick(start);
+    } else if (byte == ')') {
+        found = next_right_parenthesis(start);
+    } else {
+        return find_byte(rest, byte);
+    }
+    if (!found) return std::nullopt;
+    return *found - start;
+}
+
+std::uint32_t* IndexedSearch::memo_for(std::size_t slot) {
+    ClosingMemo& memo = closing_memos_[slot];
+    if (!memo) {
+        // Zeroed memory from the system: pages that are never written cost nothing.
+        memo.reset(static_cast<std::uint32_t*>(std::calloc(view_.size() + 1, sizeof(std::uint32_t))));
+        if (!memo) throw std::bad_alloc();
+    }
+    return memo.get();
+}
+
+// The straightforward search walks a chain of positions: each step passes
+// one character, an escape, an inline code span or a fenced block. Where the
+// walk goes from a position does not depend on the delimiter searched for, so
+// two walks that meet go on together, and their answer from there is the
+// same. Two walks can first meet only at the start of one of them, or at a
+// position that a jump lands on, which follows a backtick (the end of a code
+// span or a fence) or lies two bytes after a backslash (the end of an escape).
+// These positions are the anchors: every walk writes its answer at the anchors
+// it passed, and stops at the first anchor that holds an answer. Every query
+// starts just after an opener byte, so starts are anchors too. No stretch is
+// then walked twice for the same delimiter.
+std::optional<std::size_t> IndexedSearch::closing(std::string_view rest, std::string_view delimiter) {
+    const std::size_t start = position_of(rest);
+    std::uint32_t* memo = indexed() && view_.size() <= MAX_MEMO_VIEW ? memo_for(walk_for(delimiter).slot) : nullptr;
+    if (memo && memo[start] != 0) {
+        if (memo[start] == 1) return std::nullopt;
+        return memo[start] - 2 - start;
+    }
+    const auto found = walk_to_closing(start, delimiter, memo);
+    if (!found) return std::nullopt;
+    return *found - start;
+}
+
+std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std::string_view delimiter,
+                                                          std::uint32_t* memo) {
+    const ClosingWalk& walk = walk_for(delimiter);
+    const std::size_t size = view_.size();
+    const auto byte_at = [this](std::size_t i) { return static_cast<unsigned char>(view_[i]); };
+    const auto is_anchor = [&](std::size_t i) {
+        const char before = view_[i - 1];
+        return before == '`' || before == walk.opener || (i >= 2 && view_[i - 2] == '\\');
+    };
+    // A delimiter is one byte, or one byte twice ("||", "__").
+    const char first = delimiter.front();
+    const bool pair = delimiter.size() == 2;
+    walked_anchors_.clear();
+
+    std::optional<std::size_t> found;
+    std::size_t i = start;
+    while (i < size) {
+        if (memo && (i == start || is_anchor(i))) {
+            if (const std::uint32_t known = memo[i]) {
+                if (known >= 2) found = known - 2;
+                break;
+            }
+            walked_anchors_.push_back(i);
+        }
+        const char c = view_[i];
+        if (c == '\\' && i + 1 < size && is_escapable(byte_at(i + 1))) {
+            i += 2;
+            continue;
+        }
+        if (c == '`') {
+            if (i + 2 < size && view_[i + 1] == '`' && view_[i + 2] == '`') {
+                if (const auto end = fence_end(i + 3)) {
+                    i = *end;
+                    continue;
+                }
+            }
+            if (const auto partner = next_backtick(i + 1)) {
+                i = *partner + 1;
+                continue;
+            }
+        }
+        if (c == first && (!pair || (i + 1 < size && view_[i + 1] == first))) {
+            found = i;
+            break;
+        }
+        i += first_char_length(view_.substr(i));
+        // Pass plain text at once, unless the position reached is an anchor
+        // (the skipped bytes then hold no stop, so they hold no anchor).
+        if (i < size && !walk.stops[byte_at(i - 1)] && (i < 2 || view_[i - 2] != '\\')) {
+            while (i < size && !walk.stops[byte_at(i)]) i += utf8_length(byte_at(i));
+            i = std::min(i, size);
+        }
+    }
+
+    if (memo) {
+        const std::uint32_t answer = found ? static_cast<std::uint32_t>(*found + 2) : 1;
+        for (const std::size_t anchor : walked_anchors_) memo[anchor] = answer;
+    } else {
+        spend(std::min(i, size) - start);
+    }
+    return found;
+}
+
+}  // namespace quenra

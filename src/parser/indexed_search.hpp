@@ -1,0 +1,87 @@
+// The search policy of the library's own scans. For the one view it serves,
+// it first answers the scanner's questions by plain searches, as the
+// straightforward ones do, and keeps count of the bytes they pass. Once they
+// have passed more than a few times the view's length (which ordinary text
+// never makes them do), it builds indexes of the view and remembers answers,
+// so that no stretch of the view is walked again for the same question.
+// Either way the answers are those of search.hpp, and scanning a view costs
+// time linear in its length, whatever the text; short ordinary texts are
+// scanned without allocating anything.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "parser/position_set.hpp"
+
+namespace quenra {
+
+class IndexedSearch {
+public:
+    explicit IndexedSearch(std::string_view view) noexcept : IndexedSearch(view, 4 * view.size() + 256) {}
+    // `budget`: the bytes that plain searches may pass before the indexes
+    // take over (0 for indexes from the start).
+    IndexedSearch(std::string_view view, std::size_t budget) noexcept : view_(view), budget_(budget) {}
+    IndexedSearch(const IndexedSearch&) = delete;
+    IndexedSearch& operator=(const IndexedSearch&) = delete;
+
+    // The questions of the search policy (see ReferenceSearch): `rest` is a
+    // suffix of the view, and each answer is an offset into `rest`.
+    std::optional<std::size_t> closing(std::string_view rest, std::string_view delimiter);
+    std::optional<std::size_t> code_block_end(std::string_view rest);
+    std::optional<std::size_t> next_byte(std::string_view rest, char byte);
+
+private:
+    // What is remembered of earlier closing searches for one delimiter: per
+    // position, 0 when unknown, 1 when no closing follows, else the closing's
+    // position plus 2. Only positions where two walks can first meet are
+    // written (see `closing`), so the pages of plain text are never touched.
+    struct FreeMemory {
+        void operator()(std::uint32_t* memory) const noexcept { std::free(memory); }
+    };
+    using ClosingMemo = std::unique_ptr<std::uint32_t[], FreeMemory>;
+
+    std::size_t position_of(std::string_view rest) const noexcept { return view_.size() - rest.size(); }
+
+    // True once the plain searches have passed their budget: from then on
+    // the indexes and the memos answer.
+    bool indexed() const noexcept { return spent_ >= budget_; }
+    void spend(std::size_t bytes) noexcept { spent_ += bytes; }
+
+    // Questions by absolute position, answered either way.
+    std::optional<std::size_t> next_backtick(std::size_t from);
+    std::optional<std::size_t> next_right_parenthesis(std::size_t from);
+
+    const PositionSet& line_feeds();
+    const PositionSet& backticks();
+    const PositionSet& right_parentheses();
+    const PositionSet& closing_fences();
+
+    // Position just past the closing fence of a block whose opening fence
+    // ends at `after_fence`.
+    std::optional<std::size_t> fence_end(std::size_t after_fence);
+    // The closing search as a plain walk (`memo` null) or with the memo.
+    std::optional<std::size_t> walk_to_closing(std::size_t start, std::string_view delimiter, std::uint32_t* memo);
+    std::uint32_t* memo_for(std::size_t slot);
+
+    std::string_view view_;
+    std::size_t budget_;
+    std::size_t spent_ = 0;
+    std::optional<PositionSet> line_feeds_;
+    std::optional<PositionSet> backticks_;
+    std::optional<PositionSet> right_parentheses_;
+    std::optional<PositionSet> closing_fences_;  // line feeds that start an accepted closing fence
+    std::array<ClosingMemo, 6> closing_memos_;   // one per closing delimiter
+    std::vector<std::size_t> walked_anchors_;    // scratch of `closing`
+};
+
+// The policy that the library's own scans use.
+using DefaultSearch = IndexedSearch;
+
+}  // namespace quenra
