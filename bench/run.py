@@ -1,0 +1,237 @@
+"""quenra's benchmark suite; prints one table.
+
+Run it with scripts/bench, which installs the package, the peers and the C++
+scaling benchmark first. Sections:
+
+1. throughput on the chat corpus (bench/corpus.txt), per message and as one text;
+2. scaling of the hostile text families at 64 KiB, 256 KiB and 1 MiB;
+3. peers on the same texts, as time ratios to quenra;
+4. the cost of one call against a call of len("");
+5. peak memory of one call on 1 MiB and 16 MiB inputs.
+"""
+
+from __future__ import annotations
+
+import argparse
+import gc
+import json
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+from quenra import quenra
+
+HERE = Path(__file__).resolve().parent
+MIB = 1 << 20
+
+
+def corpus() -> list[str]:
+    text = (HERE / "corpus.txt").read_text(encoding="utf-8")
+    return [message.strip("\n") for message in text.split("\n---\n")]
+
+
+def large_text(messages: list[str], size: int) -> str:
+    block = "\n\n".join(messages)
+    return (block + "\n\n") * (size // (len(block.encode()) + 2) + 1)
+
+
+def best_seconds(work, *, rounds: int = 5, min_time: float = 0.2) -> float:
+    """Best time of one call of `work`, over `rounds` rounds of enough calls."""
+    calls = 1
+    while True:
+        start = time.perf_counter()
+        for _ in range(calls):
+            work()
+        elapsed = time.perf_counter() - start
+        if elapsed >= min_time / 4 or calls >= 1 << 24:
+            break
+        calls *= 4
+    best = elapsed / calls
+    for _ in range(rounds - 1):
+        start = time.perf_counter()
+        for _ in range(calls):
+            work()
+        best = min(best, (time.perf_counter() - start) / calls)
+    return best
+
+
+def per_corpus(convert, messages: list[str]):
+    def work():
+        for message in messages:
+            convert(message)
+
+    return work
+
+
+def peers():
+    found = {}
+    try:
+        import cmarkgfm
+
+        found["cmarkgfm (Markdown to HTML)"] = cmarkgfm.markdown_to_html
+    except ImportError:
+        pass
+    try:
+        import mistune
+
+        found["mistune (Markdown to HTML)"] = mistune.create_markdown()
+    except ImportError:
+        pass
+    try:
+        from markdown_it import MarkdownIt
+
+        found["markdown-it-py (Markdown to HTML)"] = MarkdownIt().render
+    except ImportError:
+        pass
+    try:
+        import orjson
+
+        found["orjson (dumps of the parsed result)"] = "orjson"
+    except ImportError:
+        pass
+    return found
+
+
+class Table:
+    def __init__(self) -> None:
+        self.rows: list[tuple[str, str, str]] = []
+
+    def section(self, title: str) -> None:
+        self.rows.append((f"**{title}**", "", ""))
+
+    def add(self, what: str, value: str, note: str = "") -> None:
+        self.rows.append((what, value, note))
+
+    def print(self) -> None:
+        widths = [max(len(row[i]) for row in self.rows + [("measure", "value", "note")]) for i in range(3)]
+        line = "| " + " | ".join(h.ljust(w) for h, w in zip(("measure", "value", "note"), widths)) + " |"
+        print(line)
+        print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+        for row in self.rows:
+            print("| " + " | ".join(cell.ljust(w) for cell, w in zip(row, widths)) + " |")
+
+
+def throughput(table: Table, messages: list[str], big: str) -> dict[str, float]:
+    table.section("1. Throughput on the chat corpus")
+    corpus_bytes = sum(len(m.encode()) for m in messages)
+    per_message = best_seconds(per_corpus(quenra, messages))
+    table.add(
+        f"per message ({len(messages)} messages, {corpus_bytes / len(messages):.0f} B average)",
+        f"{corpus_bytes / per_message / 1e6:.1f} MB/s",
+        f"{len(messages) / per_message:,.0f} messages/s",
+    )
+    one_text = best_seconds(lambda: quenra(big), rounds=5)
+    table.add(
+        f"as one text ({len(big.encode()) / MIB:.1f} MiB)",
+        f"{len(big.encode()) / one_text / 1e6:.1f} MB/s",
+        f"{one_text * 1e3:.1f} ms per call",
+    )
+    return {"messages": per_message, "big": one_text}
+
+
+def scaling(table: Table, binary: Path, reference_budget: float) -> None:
+    table.section("2. Scaling (C++; convert = whole conversion, scan = all scanning, straightforward = scan with the straightforward searches)")
+    lines = subprocess.run([str(binary), str(reference_budget)], capture_output=True, text=True, check=True).stdout
+    results: dict[str, list[dict]] = {}
+    for line in lines.splitlines():
+        row = json.loads(line)
+        results.setdefault(row["family"], []).append(row)
+    plain = results["plain text"][-1]
+    for family, rows in results.items():
+        times = [r["convert_s"] for r in rows]
+        ratios = " / ".join(f"{b / a:.1f}x" for a, b in zip(times, times[1:]))
+        reference = [r["reference_scan_s"] for r in rows]
+        straightforward = ", ".join(f"{t * 1e3:.0f} ms" if t >= 0 else "skipped" for t in reference)
+        table.add(
+            f"{family}: convert 64K, 256K, 1M",
+            ", ".join(f"{t * 1e3:.1f} ms" for t in times),
+            f"4x text: {ratios}; 1M vs plain: {times[-1] / plain['convert_s']:.1f}x convert, "
+            f"{rows[-1]['scan_s'] / plain['scan_s']:.1f}x scan; straightforward scan: {straightforward}; "
+            f"output {rows[-1]['output_bytes'] / rows[-1]['size']:.1f} B per input byte",
+        )
+
+
+def peer_ratios(table: Table, messages: list[str], big: str, ours: dict[str, float]) -> None:
+    table.section("3. Peers on the same texts (their time / quenra's time)")
+    results = [quenra(m) for m in messages]
+    big_result = quenra(big)
+    for name, render in peers().items():
+        if render == "orjson":
+            import orjson
+
+            small = best_seconds(lambda: [orjson.dumps(json.loads(r)) for r in results])
+            large = best_seconds(lambda: orjson.dumps(json.loads(big_result)))
+        else:
+            small = best_seconds(per_corpus(render, messages))
+            large = best_seconds(lambda: render(big), rounds=3)
+        table.add(name, f"{small / ours['messages']:.1f}x per message", f"{large / ours['big']:.1f}x as one text")
+
+
+def call_cost(table: Table) -> None:
+    table.section("4. Cost of one call")
+    hundred = "*Hi* there, the _new_ build is [ready](https://example.com) \u2705 — see `make test` for det"
+    base = best_seconds(lambda: len(""), rounds=7)
+    empty = best_seconds(lambda: quenra(""), rounds=7)
+    message = best_seconds(lambda: quenra(hundred), rounds=7)
+    table.add('quenra("") / len("")', f"{empty / base:.1f}x", f"{empty * 1e9:.0f} ns vs {base * 1e9:.0f} ns")
+    table.add(
+        f"quenra(a {len(hundred.encode())}-byte message) / len(\"\")",
+        f"{message / base:.1f}x",
+        f"{message * 1e9:.0f} ns",
+    )
+
+
+MEMORY_PROBE = """
+import resource, sys
+from quenra import quenra
+size = int(sys.argv[1]); text = sys.argv[2]
+text = (text * (size // len(text.encode()) + 1))
+text = text.encode()[:size].decode(errors="ignore")
+def rss():
+    with open("/proc/self/status") as f:
+        return next(int(l.split()[1]) for l in f if l.startswith("VmRSS:"))
+before = rss()
+result = quenra(text)
+peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+print((peak - before) * 1024, len(text.encode()), len(result))
+"""
+
+
+def memory(table: Table, messages: list[str]) -> None:
+    table.section("5. Peak memory of one call (above the input already held)")
+    block = "\n\n".join(messages) + "\n\n"
+    for label, unit in (("chat corpus", block), ("brackets without ]", "[")):
+        for size in (MIB, 16 * MIB):
+            out = subprocess.run(
+                [sys.executable, "-c", MEMORY_PROBE, str(size), unit], capture_output=True, text=True, check=True
+            ).stdout.split()
+            peak, input_bytes, output_chars = (int(x) for x in out)
+            table.add(
+                f"{label}, {size // MIB} MiB",
+                f"{peak / input_bytes:.1f} B per input byte",
+                f"{peak / MIB:.0f} MiB peak; result {output_chars / input_bytes:.1f} chars per input byte",
+            )
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--scaling-binary", type=Path, help="the C++ scaling benchmark (bench/scaling.cpp)")
+    parser.add_argument("--reference-budget", type=float, default=20.0, help="seconds the straightforward scans may take")
+    args = parser.parse_args()
+
+    gc.disable()
+    messages = corpus()
+    big = large_text(messages, MIB)
+    table = Table()
+    ours = throughput(table, messages, big)
+    if args.scaling_binary:
+        scaling(table, args.scaling_binary, args.reference_budget)
+    peer_ratios(table, messages, big, ours)
+    call_cost(table)
+    memory(table, messages)
+    table.print()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,89 @@
+// Times conversions of the hostile text families at growing sizes, with the
+// library's indexed searches, and scans with the straightforward searches
+// beside them while those finish in reasonable time. Prints one JSON object
+// per measurement, for bench/run.py to tabulate (or for people to read).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "convert/strip.hpp"
+#include "parser/search.hpp"
+#include "hostile_texts.hpp"
+#include "lib/quenra.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Best of `repeats` runs of `work`, in seconds.
+template <class Work>
+double best_time(int repeats, Work&& work) {
+    double best = 1e300;
+    for (int i = 0; i < repeats; ++i) {
+        const auto start = Clock::now();
+        work();
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return best;
+}
+
+std::string json_string(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// Times of the straightforward scan at the benchmark's sizes, each measured
+// only when its time, predicted from the growth between two smaller sizes,
+// stays within `budget` seconds; -1 where it was not measured.
+std::vector<double> reference_scan_times(const quenra::testing::HostileFamily& family,
+                                         const std::vector<std::size_t>& sizes, double budget) {
+    const auto time_at = [&](std::size_t size) {
+        const std::string text = quenra::testing::hostile_text(family, size);
+        return best_time(1, [&] { (void)quenra::strip_markdown<quenra::ReferenceSearch>(text); });
+    };
+    double previous = time_at(sizes.front() / 16);
+    double current = time_at(sizes.front() / 4);
+    std::vector<double> times;
+    for (const std::size_t size : sizes) {
+        const double growth = std::max(current / std::max(previous, 1e-9), 4.0);
+        if (current * growth > budget) {
+            times.push_back(-1);
+            continue;
+        }
+        previous = current;
+        current = time_at(size);
+        times.push_back(current);
+    }
+    return times;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double reference_budget = argc > 1 ? std::stod(argv[1]) : 20.0;
+    const std::vector<std::size_t> sizes{64 << 10, 256 << 10, 1 << 20};
+    const quenra::ConvertOptions options{true, true};
+
+    for (const auto& family : quenra::testing::hostile_families()) {
+        const std::vector<double> reference = reference_scan_times(family, sizes, reference_budget);
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            const std::string text = quenra::testing::hostile_text(family, sizes[i]);
+            std::size_t output_size = 0;
+            const double convert = best_time(3, [&] {
+                output_size = quenra::quenra_json_with_options(text, options).size();
+            });
+            const double scan = best_time(3, [&] { (void)quenra::strip_markdown<quenra::IndexedSearch>(text); });
+            std::printf(
+                "{\"family\":%s,\"size\":%zu,\"convert_s\":%.6g,\"scan_s\":%.6g,\"reference_scan_s\":%.6g,"
+                "\"output_bytes\":%zu}\n",
+                json_string(family.name).c_str(), text.size(), convert, scan, reference[i], output_size);
+            std::fflush(stdout);
+        }
+    }
+}
