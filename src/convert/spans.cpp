@@ -59,6 +59,7 @@ void push_text(std::vector<Span>& spans, const SpanStyle& style, std::string_vie
         spans.back().text.append(characters);
         return;
     }
+    if (spans.empty()) spans.reserve(8);  // a paragraph holds a few spans: skip the first regrowths
     spans.push_back(
         Span{std::string(characters), style.weight, style.style, style.decoration, owned(style.color), owned(style.size)});
 }

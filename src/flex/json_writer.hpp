@@ -52,6 +52,20 @@ private:
     std::string& out_;
 };
 
+// Counts the bytes written to it and keeps none; never fails.
+class SizeSink {
+public:
+    bool append(std::string_view bytes) noexcept {
+        size_ += bytes.size();
+        return true;
+    }
+    std::string describe_failure() const { return {}; }
+    std::size_t size() const noexcept { return size_; }
+
+private:
+    std::size_t size_ = 0;
+};
+
 template <class Sink>
 class JsonWriter {
 public:

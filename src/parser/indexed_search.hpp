@@ -24,7 +24,7 @@ namespace quenra {
 
 class IndexedSearch {
 public:
-    explicit IndexedSearch(std::string_view view) noexcept : IndexedSearch(view, 4 * view.size() + 256) {}
+    explicit IndexedSearch(std::string_view view) noexcept : IndexedSearch(view, 2 * view.size() + 256) {}
     // `budget`: the bytes that plain searches may pass before the indexes
     // take over (0 for indexes from the start).
     IndexedSearch(std::string_view view, std::size_t budget) noexcept : view_(view), budget_(budget) {}
