@@ -7,30 +7,36 @@
 #pragma once
 
 #include <exception>
-#include <source_location>
 #include <string>
 #include <utility>
 
 namespace quenra {
 
+// A file and line of the library's source.
+struct SourcePlace {
+    const char* file;
+    unsigned line;
+};
+
 class InternalFailure : public std::exception {
 public:
-    InternalFailure(std::string message, std::source_location where) noexcept
-        : message_(std::move(message)), where_(where) {}
+    InternalFailure(std::string message, SourcePlace where) noexcept : message_(std::move(message)), where_(where) {}
 
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& message() const noexcept { return message_; }
-    const std::source_location& where() const noexcept { return where_; }
+    const SourcePlace& where() const noexcept { return where_; }
 
 private:
     std::string message_;
-    std::source_location where_;
+    SourcePlace where_;
 };
 
-// Raises an internal failure at the caller's source location.
-[[noreturn]] inline void fail(std::string message,
-                              std::source_location where = std::source_location::current()) {
-    throw InternalFailure(std::move(message), where);
+// Raises an internal failure at the caller's place in the source. (The
+// compilers' builtins that std::source_location rests on; they also serve
+// where the standard library lacks std::source_location, as with Clang 14.)
+[[noreturn]] inline void fail(std::string message, const char* file = __builtin_FILE(),
+                              unsigned line = __builtin_LINE()) {
+    throw InternalFailure(std::move(message), SourcePlace{file, line});
 }
 
 }  // namespace quenra

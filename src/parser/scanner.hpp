@@ -6,6 +6,7 @@
 // and a fragment must not outlive that text.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 #include <variant>
@@ -85,6 +86,7 @@ public:
             if (MAY_OPEN_MARKUP[lead]) break;
             length += utf8_length(lead);
         }
+        length = std::min(length, rest_.size());  // a sequence cut short at the end of the text
         const std::string_view run = rest_.substr(0, length);
         rest_.remove_prefix(length);
         return run;

@@ -29,8 +29,8 @@ PyObject* panic_exception_type() {
 }
 
 void report(const InternalFailure& failure) {
-    std::fprintf(stderr, "quenra: internal failure at %s:%u: %s\n", failure.where().file_name(),
-                 static_cast<unsigned>(failure.where().line()), failure.message().c_str());
+    std::fprintf(stderr, "quenra: internal failure at %s:%u: %s\n", failure.where().file, failure.where().line,
+                 failure.message().c_str());
     std::fflush(stderr);
 }
 

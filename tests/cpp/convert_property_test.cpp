@@ -84,7 +84,7 @@ TEST(EntryPoint, SerializationFailureIsAnInternalFailure) {
     } catch (const InternalFailure& failure) {
         EXPECT_EQ(failure.message(), "FlexMessage serialization failed: disk full after 3 writes");
         EXPECT_STREQ(failure.what(), failure.message().c_str());
-        EXPECT_TRUE(std::string_view(failure.where().file_name()).ends_with("write_message.hpp"));
+        EXPECT_TRUE(std::string_view(failure.where().file).ends_with("write_message.hpp"));
     }
     EXPECT_EQ(sink.calls(), 4u);
 }

@@ -142,6 +142,14 @@ TEST(Scanner, EmptyCursorIsAnInternalFailure) {
     EXPECT_THROW(next_fragment(cursor), InternalFailure);
 }
 
+TEST(Scanner, APlainRunStopsAtTheEndOfATextThatCutsASequenceShort) {
+    for (std::string_view text : {std::string_view("a\xF7"), std::string_view("\xE6\x97"), std::string_view("\xF0")}) {
+        Scanner scanner(text);
+        EXPECT_EQ(scanner.take_plain_run(), text);
+        EXPECT_TRUE(scanner.done());
+    }
+}
+
 TEST(Scanner, MalformedUtf8StillAdvances) {
     // A lone continuation byte, a truncated sequence and an invalid lead byte.
     const std::string_view text("\x80\xE6\x97\xFF", 4);
