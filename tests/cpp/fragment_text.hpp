@@ -51,4 +51,16 @@ std::vector<std::string> scan_all(std::string_view text) {
     return out;
 }
 
+// Every fragment of `text` and of the texts nested in it, in reading order.
+template <class Search = DefaultSearch>
+void scan_nested(std::string_view text, std::vector<std::string>& out) {
+    BasicScanner<Search> scanner(text);
+    while (!scanner.done()) {
+        const Fragment fragment = scanner.next();
+        out.push_back(describe(fragment));
+        if (const auto* styled = std::get_if<Styled>(&fragment)) scan_nested<Search>(styled->inner, out);
+        if (const auto* link = std::get_if<Link>(&fragment)) scan_nested<Search>(link->text, out);
+    }
+}
+
 }  // namespace quenra::testing

@@ -16,18 +16,7 @@ namespace quenra {
 namespace {
 
 using testing::quoted;
-
-// Every fragment of `text` and of the texts nested in it, in reading order.
-template <class Search>
-void scan_nested(std::string_view text, std::vector<std::string>& out) {
-    BasicScanner<Search> scanner(text);
-    while (!scanner.done()) {
-        const Fragment fragment = scanner.next();
-        out.push_back(testing::describe(fragment));
-        if (const auto* styled = std::get_if<Styled>(&fragment)) scan_nested<Search>(styled->inner, out);
-        if (const auto* link = std::get_if<Link>(&fragment)) scan_nested<Search>(link->text, out);
-    }
-}
+using testing::scan_nested;
 
 // The indexed search with a fixed budget: 0 uses the indexes from the start,
 // the largest never does.
