@@ -24,6 +24,8 @@ from pathlib import Path
 from quenra import quenra
 
 HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent / "tests" / "python"))
+from peak_memory import peak_of_one_call  # noqa: E402
 MIB = 1 << 20
 
 
@@ -198,31 +200,12 @@ def call_cost(table: Table) -> None:
     )
 
 
-MEMORY_PROBE = """
-import sys
-from quenra import quenra
-size = int(sys.argv[1]); unit = sys.argv[2]
-text = (unit * (size // len(unit.encode()) + 1)).encode()[:size].decode(errors="ignore")
-def status(field):
-    with open("/proc/self/status") as f:
-        return next(int(l.split()[1]) * 1024 for l in f if l.startswith(field))
-before = status("VmRSS:")
-with open("/proc/self/clear_refs", "w") as f:
-    f.write("5")  # resets the peak (VmHWM) to the present size
-result = quenra(text)
-print(status("VmHWM:") - before, len(text.encode()), len(result))
-"""
-
-
 def memory(table: Table, messages: list[str]) -> None:
     table.section("5. Peak memory of one call (above the input already held)")
     block = "\n\n".join(messages) + "\n\n"
     for label, unit in (("chat corpus", block), ("brackets without ]", "[")):
         for size in (MIB, 16 * MIB):
-            out = subprocess.run(
-                [sys.executable, "-c", MEMORY_PROBE, str(size), unit], capture_output=True, text=True, check=True
-            ).stdout.split()
-            peak, input_bytes, output_chars = (int(x) for x in out)
+            peak, input_bytes, output_chars = peak_of_one_call(unit, size)
             table.add(
                 f"{label}, {size // MIB} MiB",
                 f"{peak / input_bytes:.1f} B per input byte",

@@ -12,6 +12,7 @@
 // failure's description is kept and nothing more reaches the sink.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -36,20 +37,28 @@ inline constexpr std::array<char, 256> JSON_ESCAPES = [] {
     return table;
 }();
 
-// The in-memory sink: appends to a string that grows geometrically. It never
-// fails (exhausted memory ends the process).
+// The in-memory sink: writes at the end of a string, which it grows
+// geometrically, with no call into the string's own append for each piece. The
+// string holds exactly the text written once the sink is gone. It never fails
+// (exhausted memory ends the process).
 class StringSink {
 public:
-    explicit StringSink(std::string& out) noexcept : out_(out) {}
+    explicit StringSink(std::string& out) : out_(out), used_(out.size()) { out_.resize(out_.capacity()); }
+    ~StringSink() { out_.resize(used_); }
+    StringSink(const StringSink&) = delete;
+    StringSink& operator=(const StringSink&) = delete;
 
     bool append(std::string_view bytes) {
-        out_.append(bytes);
+        if (bytes.size() > out_.size() - used_) out_.resize(std::max(2 * out_.size(), used_ + bytes.size()));
+        std::memcpy(out_.data() + used_, bytes.data(), bytes.size());
+        used_ += bytes.size();
         return true;
     }
     std::string describe_failure() const { return {}; }
 
 private:
     std::string& out_;
+    std::size_t used_;
 };
 
 // Counts the bytes written to it and keeps none; never fails.

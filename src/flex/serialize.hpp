@@ -140,8 +140,10 @@ std::optional<WriteFailure> write_json(const Record& record, Sink& sink) {
 template <class Record>
 std::string to_json(const Record& record) {
     std::string out;
-    StringSink sink(out);
-    (void)write_json(record, sink);  // the in-memory sink never fails
+    {
+        StringSink sink(out);
+        (void)write_json(record, sink);  // the in-memory sink never fails
+    }
     return out;
 }
 

@@ -24,8 +24,10 @@ std::string quenra_json_with_options(std::string_view text, const ConvertOptions
         write_message(message, measure);
         json.reserve(measure.size());
     }
-    StringSink sink(json);
-    write_message(message, sink);
+    {
+        StringSink sink(json);
+        write_message(message, sink);
+    }
     return json;
 }
 

@@ -105,20 +105,21 @@ std::optional<std::size_t> IndexedSearch::fence_end(std::size_t after_fence) {
     return *closing + CLOSING_FENCE.size();
 }
 
-std::optional<std::size_t> IndexedSearch::next_backtick(std::size_t from) {
-    if (indexed()) return backticks().first_from(from);
-    const auto found = find_byte(view_.substr(from), '`');
+std::optional<std::size_t> IndexedSearch::next_occurrence(std::size_t from, char byte,
+                                                          const PositionSet& (IndexedSearch::*index)()) {
+    if (indexed()) return (this->*index)().first_from(from);
+    const auto found = find_byte(view_.substr(from), byte);
     spend(found ? *found + 1 : view_.size() - from);
     if (!found) return std::nullopt;
     return from + *found;
 }
 
+std::optional<std::size_t> IndexedSearch::next_backtick(std::size_t from) {
+    return next_occurrence(from, '`', &IndexedSearch::backticks);
+}
+
 std::optional<std::size_t> IndexedSearch::next_right_parenthesis(std::size_t from) {
-    if (indexed()) return right_parentheses().first_from(from);
-    const auto found = find_byte(view_.substr(from), ')');
-    spend(found ? *found + 1 : view_.size() - from);
-    if (!found) return std::nullopt;
-    return from + *found;
+    return next_occurrence(from, ')', &IndexedSearch::right_parentheses);
 }
 
 std::optional<std::size_t> IndexedSearch::code_block_end(std::string_view rest) {

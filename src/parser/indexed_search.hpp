@@ -57,6 +57,8 @@ private:
     // Questions by absolute position, answered either way.
     std::optional<std::size_t> next_backtick(std::size_t from);
     std::optional<std::size_t> next_right_parenthesis(std::size_t from);
+    std::optional<std::size_t> next_occurrence(std::size_t from, char byte,
+                                               const PositionSet& (IndexedSearch::*index)());
 
     const PositionSet& line_feeds();
     const PositionSet& backticks();

@@ -16,9 +16,11 @@ namespace {
 
 std::string json_string(std::string_view text) {
     std::string out;
-    StringSink sink(out);
-    JsonWriter<StringSink> writer(sink);
-    EXPECT_TRUE(writer.string(text));
+    {
+        StringSink sink(out);
+        JsonWriter<StringSink> writer(sink);
+        EXPECT_TRUE(writer.string(text));
+    }
     return out;
 }
 

@@ -41,7 +41,18 @@ def test_function_attributes():
     assert str(inspect.signature(f)) == SIGNATURE
 
 
-def test_exec_step_twice_lists_the_name_twice():
+def test_exec_step_run_again_on_the_imported_module_lists_the_name_twice():
+    saved_all, saved_function = core.__all__, core.quenra
+    try:
+        run_exec_step(core)
+        assert core.__all__ == ["quenra", "quenra"] and core.__all__ is saved_all
+        assert core.quenra is not saved_function and core.quenra("*a*") == saved_function("*a*")
+    finally:
+        core.__all__[:] = ["quenra"]
+        core.quenra = saved_function
+
+
+def test_exec_step_twice_on_a_fresh_module():
     module = types.ModuleType("scratch")
     run_exec_step(module)
     run_exec_step(module)

@@ -2,11 +2,11 @@
 (pytest -m stress)."""
 
 import gc
-import subprocess
 import sys
 
 import pytest
 
+from peak_memory import peak_of_one_call
 from test_leaks import FLAG, NOT_A_BOOL, TEXT, resident_kib, run_all
 
 pytestmark = pytest.mark.stress
@@ -24,27 +24,12 @@ def test_a_million_calls_leave_memory_and_reference_counts_flat():
     assert resident_kib() - start < 2048, "resident memory grew by over 2 MiB"
 
 
-PEAK_PROBE = """
-import sys
-from quenra import quenra
-size = int(sys.argv[1])
-unit = "*Hi* _there_ [docs](https://example.com/a) `code` 日本語 😀 ||spoiler||\\n"
-text = (unit * (size // len(unit.encode()) + 1)).encode()[:size].decode(errors="ignore")
-def status(field):
-    with open("/proc/self/status") as f:
-        return next(int(l.split()[1]) * 1024 for l in f if l.startswith(field))
-before = status("VmRSS:")
-with open("/proc/self/clear_refs", "w") as f:
-    f.write("5")
-result = quenra(text)
-assert result.startswith('{"type":"flex","altText":"*Hi*' [:26])
-print(status("VmHWM:") - before)
-"""
+UNIT = "*Hi* _there_ [docs](https://example.com/a) `code` 日本語 😀 ||spoiler||\n"
 
 
 def peak_per_byte(size):
-    done = subprocess.run([sys.executable, "-c", PEAK_PROBE, str(size)], capture_output=True, text=True, check=True)
-    return int(done.stdout) / size
+    peak, input_bytes, _ = peak_of_one_call(UNIT, size)
+    return peak / input_bytes
 
 
 def test_texts_up_to_100_megabytes_with_memory_linear_in_their_size():
