@@ -37,6 +37,21 @@ std::size_t leading_blank_length(std::string_view text) noexcept {
     }
 }
 
+// When the text after a link makes it standalone, the bytes to pass over: the
+// white space other than line feed and the line feed after it, or none when the
+// text ends. Nothing when the link is not standalone.
+std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept {
+    std::size_t blanks = 0;
+    while (blanks < after_link.size()) {
+        const std::size_t length = leading_blank_length(after_link.substr(blanks));
+        if (length == 0) break;
+        blanks += length;
+    }
+    if (blanks == after_link.size()) return 0;  // the text ends: the blanks stay as text
+    if (after_link[blanks] == '\n') return blanks + 1;
+    return std::nullopt;
+}
+
 // The reading phase's working state. The alternative text is collected in the
 // same pass: it is the plain text of the very fragments read here.
 class Reader {
@@ -70,8 +85,7 @@ public:
                     continue;
                 }
             }
-            append_plain_text(fragment, alt_text_);
-            collect_fragment_spans(fragment, top_level, spans_, links_, options_.decorate_links);
+            collect_fragment_spans(fragment, top_level, spans_, links_, options_.decorate_links, alt_text_);
         }
         end_paragraph();
     }
@@ -119,18 +133,6 @@ std::optional<FlexBox> footer_box(std::vector<CollectedLink>& links) {
 }
 
 }  // namespace
-
-std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept {
-    std::size_t blanks = 0;
-    while (blanks < after_link.size()) {
-        const std::size_t length = leading_blank_length(after_link.substr(blanks));
-        if (length == 0) break;
-        blanks += length;
-    }
-    if (blanks == after_link.size()) return 0;  // the text ends: the blanks stay as text
-    if (after_link[blanks] == '\n') return blanks + 1;
-    return std::nullopt;
-}
 
 FlexMessage convert(std::string_view text, const ConvertOptions& options) {
     Reader reader(options);

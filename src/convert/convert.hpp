@@ -35,9 +35,4 @@ using Block = std::variant<Paragraph, Code>;
 // the footer, and the stripped text as the alternative text.
 FlexMessage convert(std::string_view text, const ConvertOptions& options);
 
-// When the text after a link makes it standalone, the bytes to pass over: the
-// white space other than line feed and the line feed after it, or none when the
-// text ends. Nothing when the link is not standalone.
-std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept;
-
 }  // namespace quenra

@@ -1,6 +1,6 @@
 #include "convert/spans.hpp"
 
-#include "convert/strip.hpp"
+#include "convert/code_text.hpp"
 
 namespace quenra {
 
@@ -65,35 +65,44 @@ void push_text(std::vector<Span>& spans, const SpanStyle& style, std::string_vie
 }
 
 void collect_text_spans(std::string_view text, const SpanStyle& style, std::vector<Span>& spans,
-                        std::vector<CollectedLink>& links, bool decorate_links) {
+                        std::vector<CollectedLink>& links, bool decorate_links, std::string& plain) {
     Scanner scanner(text);
     while (!scanner.done()) {
         if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
             push_text(spans, style, run);
+            plain.append(run);
             continue;
         }
-        collect_fragment_spans(scanner.next(), style, spans, links, decorate_links);
+        collect_fragment_spans(scanner.next(), style, spans, links, decorate_links, plain);
     }
 }
 
 void collect_fragment_spans(const Fragment& fragment, const SpanStyle& style, std::vector<Span>& spans,
-                            std::vector<CollectedLink>& links, bool decorate_links) {
+                            std::vector<CollectedLink>& links, bool decorate_links, std::string& plain) {
     std::visit(
         [&]<class Kind>(const Kind& f) {
             if constexpr (std::is_same_v<Kind, Char>) {
                 push_char(spans, style, f.utf8);
+                plain.append(f.utf8);
             } else if constexpr (std::is_same_v<Kind, Escaped>) {
                 push_char(spans, style, std::string_view(&f.character, 1));
+                plain.push_back(f.character);
             } else if constexpr (std::is_same_v<Kind, InlineCode>) {
                 spans.push_back(code_span(std::string(f.code)));
+                plain.append(f.code);
             } else if constexpr (std::is_same_v<Kind, Link>) {
-                collect_text_spans(f.text, link_style(style, decorate_links), spans, links, decorate_links);
-                links.push_back(CollectedLink{strip_markdown(f.text), std::string(f.url)});
+                // The link text's plain text is the button's label.
+                std::string label;
+                collect_text_spans(f.text, link_style(style, decorate_links), spans, links, decorate_links, label);
+                plain.append(label);
+                links.push_back(CollectedLink{std::move(label), std::string(f.url)});
             } else if constexpr (std::is_same_v<Kind, Styled>) {
-                collect_text_spans(f.inner, run_style(style, f.delimiter), spans, links, decorate_links);
+                collect_text_spans(f.inner, run_style(style, f.delimiter), spans, links, decorate_links, plain);
             } else {
-                // A code block met inside a run or a link text shows nothing.
+                // A code block met inside a run or a link text shows no span;
+                // its code is still part of the plain text.
                 static_assert(std::is_same_v<Kind, CodeBlock>);
+                plain.append(code_block_text(f.body));
             }
         },
         fragment);

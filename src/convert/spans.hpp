@@ -49,12 +49,14 @@ inline void push_char(std::vector<Span>& spans, const SpanStyle& style, std::str
 }
 
 // Appends the spans of one fragment read in `style`, recursing into styled
-// runs and link texts; every link met is appended to `links`.
+// runs and link texts; every link met is appended to `links`, with the plain
+// text of its link text as label. The fragment's plain text (what
+// strip_markdown makes of it) is appended to `plain` in the same reading.
 void collect_fragment_spans(const Fragment& fragment, const SpanStyle& style, std::vector<Span>& spans,
-                            std::vector<CollectedLink>& links, bool decorate_links);
+                            std::vector<CollectedLink>& links, bool decorate_links, std::string& plain);
 
-// Appends the spans of a whole text read in `style`.
+// The same for a whole text.
 void collect_text_spans(std::string_view text, const SpanStyle& style, std::vector<Span>& spans,
-                        std::vector<CollectedLink>& links, bool decorate_links);
+                        std::vector<CollectedLink>& links, bool decorate_links, std::string& plain);
 
 }  // namespace quenra

@@ -1,6 +1,7 @@
 #include "convert/strip.hpp"
 
 #include "convert/code_text.hpp"
+#include "parser/scanner.hpp"
 
 namespace quenra {
 
@@ -57,7 +58,5 @@ std::string strip_markdown(std::string_view text) {
 
 template std::string strip_markdown<ReferenceSearch>(std::string_view);
 template std::string strip_markdown<IndexedSearch>(std::string_view);
-
-void append_plain_text(const Fragment& fragment, std::string& out) { append_fragment<DefaultSearch>(fragment, out); }
 
 }  // namespace quenra

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "parser/scanner.hpp"
+#include "parser/indexed_search.hpp"
 
 namespace quenra {
 
@@ -13,9 +13,5 @@ namespace quenra {
 // longer than `text`.
 template <class Search = DefaultSearch>
 std::string strip_markdown(std::string_view text);
-
-// Appends the plain text of one fragment: what `strip_markdown` makes of the
-// fragment's source text.
-void append_plain_text(const Fragment& fragment, std::string& out);
 
 }  // namespace quenra

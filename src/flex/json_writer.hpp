@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -113,12 +114,19 @@ private:
             std::uint64_t word;
             std::memcpy(&word, text.data() + i, 8);
             // A byte below 0x20, or equal to '"' or '\\', sets its high bit here
-            // (bytes of 0x80 and above are excluded by the final mask).
+            // (bytes of 0x80 and above are excluded by the final mask). A
+            // borrow can only flag bytes above a true one, so the lowest flag
+            // marks the first such byte (the words are read little-endian).
             const std::uint64_t quote = word ^ (ONES * '"');
             const std::uint64_t backslash = word ^ (ONES * '\\');
             const std::uint64_t found =
                 ((word - ONES * 0x20) | (quote - ONES) | (backslash - ONES)) & ~word & HIGHS;
-            if (found != 0) break;
+            if (found != 0) {
+                if constexpr (std::endian::native == std::endian::little) {
+                    return i + static_cast<std::size_t>(std::countr_zero(found)) / 8;
+                }
+                break;  // elsewhere the bytes below find it
+            }
         }
         for (; i < text.size(); ++i) {
             if (JSON_ESCAPES[static_cast<unsigned char>(text[i])] != 0) return i;

@@ -77,6 +77,26 @@ TEST(JsonWriterEscapes, EveryByteValue) {
     }
 }
 
+TEST(JsonWriterEscapes, AtEveryPlaceOfALongerText) {
+    // Texts of eight bytes and more are searched a word at a time.
+    for (unsigned value = 0; value < 256; ++value) {
+        const char byte = static_cast<char>(value);
+        const std::string escaped = json_string(std::string_view(&byte, 1));
+        for (std::size_t at = 0; at < 20; ++at) {
+            std::string text(20, 'x');
+            text[at] = byte;
+            text[19 - at] = value == 0x22 ? '\\' : '"';  // a second escape further on, or before
+            std::string expected = "\"";
+            for (std::size_t i = 0; i < text.size(); ++i) {
+                expected += i == at ? escaped.substr(1, escaped.size() - 2)
+                                    : json_string(text.substr(i, 1)).substr(1, json_string(text.substr(i, 1)).size() - 2);
+            }
+            expected += "\"";
+            ASSERT_EQ(json_string(text), expected) << "byte " << value << " at " << at;
+        }
+    }
+}
+
 TEST(JsonWriterEscapes, NamedCases) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"", R"("")"},
