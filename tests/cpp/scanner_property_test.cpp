@@ -66,6 +66,40 @@ TEST(ScannerProperties, FragmentsRebuildTheTextAndCutOnCharacterBoundaries) {
     }
 }
 
+// A plain run is what the fragments would give, one Char after another.
+void check_plain_runs(std::string_view text) {
+    std::string_view by_fragments = text;
+    Scanner scanner(text);
+    while (!scanner.done()) {
+        const std::string_view run = scanner.take_plain_run();
+        std::string chars;
+        while (chars.size() < run.size()) {
+            const Fragment fragment = next_fragment(by_fragments);
+            ASSERT_TRUE(std::holds_alternative<Char>(fragment)) << quoted(text);
+            chars.append(std::get<Char>(fragment).utf8);
+        }
+        ASSERT_EQ(chars, run) << quoted(text);
+        if (scanner.done()) break;
+        ASSERT_EQ(testing::describe(scanner.next()), testing::describe(next_fragment(by_fragments))) << quoted(text);
+    }
+    ASSERT_TRUE(by_fragments.empty()) << quoted(text);
+}
+
+TEST(ScannerProperties, PlainRunsAreTheCharsTheScannerWouldGive) {
+    testing::TextGenerator generate(99);
+    for (int i = 0; i < TEXTS; ++i) {
+        check_plain_runs(generate.markup());
+        if (HasFatalFailure()) return;
+    }
+    // Arbitrary bytes too, malformed UTF-8 included.
+    for (int i = 0; i < TEXTS; ++i) {
+        std::string bytes(generate.pick(24), '\0');
+        for (char& byte : bytes) byte = static_cast<char>(generate.pick(256));
+        check_plain_runs(bytes);
+        if (HasFatalFailure()) return;
+    }
+}
+
 TEST(ScannerProperties, StrippedTextIsNeverLonger) {
     testing::TextGenerator generate(7);
     for (int i = 0; i < TEXTS; ++i) {
