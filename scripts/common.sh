@@ -36,7 +36,7 @@ ensure_apt() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# Creates .venv on Python 3.13 if needed and installs the development tools.
+# Creates .venv on Python 3.13 if needed, and puts it first on PATH.
 ensure_venv() {
     if [ ! -x "$QUENRA_VENV/bin/python" ] ||
         ! "$QUENRA_VENV/bin/python" -c 'import sys; sys.exit(sys.version_info[:2] != (3, 13))' 2>/dev/null; then
@@ -46,6 +46,12 @@ ensure_venv() {
         rm -rf "$QUENRA_VENV"
         "$python" -m venv "$QUENRA_VENV"
     fi
+    export PATH="$QUENRA_VENV/bin:$PATH"
+}
+
+# ensure_venv, with the development tools of requirements-dev.txt installed.
+ensure_dev_tools() {
+    ensure_venv
     local stamp="$QUENRA_VENV/.requirements-dev.txt"
     if ! cmp -s requirements-dev.txt "$stamp"; then
         log "installing development tools into .venv"
@@ -53,5 +59,4 @@ ensure_venv() {
         "$QUENRA_VENV/bin/python" -m pip install -q -r requirements-dev.txt
         cp requirements-dev.txt "$stamp"
     fi
-    export PATH="$QUENRA_VENV/bin:$PATH"
 }
