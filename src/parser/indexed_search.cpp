@@ -12,8 +12,6 @@ namespace quenra {
 
 namespace {
 
-constexpr std::string_view CLOSING_FENCE = "\n```";
-
 // Memo entries are 32 bits; longer views are searched without a memo.
 constexpr std::size_t MAX_MEMO_VIEW = std::numeric_limits<std::uint32_t>::max() - 2;
 
@@ -166,19 +164,20 @@ std::uint32_t* IndexedSearch::memo_for(std::size_t slot) {
 // then walked twice for the same delimiter.
 std::optional<std::size_t> IndexedSearch::closing(std::string_view rest, std::string_view delimiter) {
     const std::size_t start = position_of(rest);
-    std::uint32_t* memo = indexed() && view_.size() <= MAX_MEMO_VIEW ? memo_for(walk_for(delimiter).slot) : nullptr;
+    const ClosingWalk& walk = walk_for(delimiter);
+    std::uint32_t* memo = indexed() && view_.size() <= MAX_MEMO_VIEW ? memo_for(walk.slot) : nullptr;
     if (memo && memo[start] != 0) {
         if (memo[start] == 1) return std::nullopt;
         return memo[start] - 2 - start;
     }
-    const auto found = walk_to_closing(start, delimiter, memo);
+    const auto found = walk_to_closing(start, delimiter, walk.slot, memo);
     if (!found) return std::nullopt;
     return *found - start;
 }
 
 std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std::string_view delimiter,
-                                                          std::uint32_t* memo) {
-    const ClosingWalk& walk = walk_for(delimiter);
+                                                          std::size_t slot, std::uint32_t* memo) {
+    const ClosingWalk& walk = WALKS[slot];
     const std::size_t size = view_.size();
     const auto byte_at = [this](std::size_t i) { return static_cast<unsigned char>(view_[i]); };
     const auto is_anchor = [&](std::size_t i) {

@@ -69,7 +69,9 @@ private:
     // ends at `after_fence`.
     std::optional<std::size_t> fence_end(std::size_t after_fence);
     // The closing search as a plain walk (`memo` null) or with the memo.
-    std::optional<std::size_t> walk_to_closing(std::size_t start, std::string_view delimiter, std::uint32_t* memo);
+    // `slot` numbers the delimiter's walk and memo, as `closing` found it.
+    std::optional<std::size_t> walk_to_closing(std::size_t start, std::string_view delimiter, std::size_t slot,
+                                               std::uint32_t* memo);
     std::uint32_t* memo_for(std::size_t slot);
 
     std::string_view view_;

@@ -107,8 +107,6 @@ using Scanner = BasicScanner<>;
 
 namespace scan_detail {
 
-constexpr std::string_view FENCE = "```";
-
 template <class Search>
 bool take_code(std::string_view& cursor, Search& search, Fragment& out) {
     const std::string_view text = cursor;
@@ -147,7 +145,7 @@ template <class Search>
 bool take_styled(std::string_view& cursor, Search& search, Fragment& out) {
     for (const StyleDelimiter& entry : STYLE_DELIMITERS) {
         const std::string_view delimiter = entry.text;
-        if (!cursor.starts_with(delimiter)) continue;
+        if (cursor.front() != delimiter.front() || !cursor.starts_with(delimiter)) continue;
         const std::string_view after = cursor.substr(delimiter.size());
         const char first = delimiter.front();
         if (entry.rule == DelimiterRule::NoRepeatAfterOpen && !after.empty() && after.front() == first) {

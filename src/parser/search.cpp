@@ -4,13 +4,6 @@
 
 namespace quenra {
 
-namespace {
-
-constexpr std::string_view FENCE = "```";
-constexpr std::string_view CLOSING_FENCE = "\n```";
-
-}  // namespace
-
 std::optional<std::size_t> find_code_block_end(std::string_view text) noexcept {
     // The fence's first line (language tag or nothing) cannot hold the closing
     // fence, so the search starts at the line feed that ends it.

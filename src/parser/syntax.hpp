@@ -49,6 +49,11 @@ inline constexpr std::array<bool, 256> MAY_OPEN_MARKUP = [] {
     return table;
 }();
 
+// A fenced code block opens with three backticks and closes with three
+// backticks that begin a line: the closing pattern starts at that line feed.
+inline constexpr std::string_view FENCE = "```";
+inline constexpr std::string_view CLOSING_FENCE = "\n```";
+
 // True when `byte` is an ASCII character that a preceding backslash escapes.
 constexpr bool is_escapable(unsigned char byte) noexcept {
     return byte < ESCAPABLE.size() && ESCAPABLE[byte];
