@@ -2,6 +2,7 @@
 
 #include "convert/code_text.hpp"
 #include "convert/strip.hpp"
+#include "convert/walk.hpp"
 
 namespace quenra {
 
@@ -37,57 +38,29 @@ std::size_t leading_blank_length(std::string_view text) noexcept {
     }
 }
 
-// When the text after a link makes it standalone, the bytes to pass over: the
-// white space other than line feed and the line feed after it, or none when the
-// text ends. Nothing when the link is not standalone.
-std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept {
-    std::size_t blanks = 0;
-    while (blanks < after_link.size()) {
-        const std::size_t length = leading_blank_length(after_link.substr(blanks));
-        if (length == 0) break;
-        blanks += length;
-    }
-    if (blanks == after_link.size()) return 0;  // the text ends: the blanks stay as text
-    if (after_link[blanks] == '\n') return blanks + 1;
-    return std::nullopt;
-}
-
-// The reading phase's working state. The alternative text is collected in the
-// same pass: it is the plain text of the very fragments read here.
-class Reader {
+// The message records: spans, code blocks and links, with the plain text of
+// every fragment read as the alternative text.
+class Reader : public SpanCollector {
 public:
-    explicit Reader(const ConvertOptions& options) : options_(options) {}
+    Reader() : SpanCollector(spans_, links_, alt_text_) {}
 
-    void read(std::string_view text) {
+    void read(std::string_view text, const ConvertOptions& options) {
         alt_text_.reserve(text.size());
-        Scanner scanner(text);
-        const SpanStyle top_level;
-        while (!scanner.done()) {
-            if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
-                push_text(spans_, top_level, run);
-                alt_text_.append(run);
-                continue;
-            }
-            const Fragment fragment = scanner.next();
-            if (const auto* block = std::get_if<CodeBlock>(&fragment)) {
-                end_paragraph();
-                const std::string_view code = code_block_text(block->body);
-                alt_text_.append(code);
-                blocks_.push_back(Code{std::string(code)});
-                continue;
-            }
-            if (const auto* link = std::get_if<Link>(&fragment); link && options_.standalone_links_as_buttons) {
-                if (const auto tail = standalone_link_tail(scanner.rest())) {
-                    CollectedLink collected{strip_markdown(link->text), std::string(link->url)};
-                    alt_text_.append(collected.label).append(scanner.rest().substr(0, *tail));
-                    links_.push_back(std::move(collected));
-                    scanner.skip(*tail);
-                    continue;
-                }
-            }
-            collect_fragment_spans(fragment, top_level, spans_, links_, options_.decorate_links, alt_text_);
-        }
+        DocumentWalk(*this, options).read_document(text);
         end_paragraph();
+    }
+
+    void code_block(std::string_view code) {
+        end_paragraph();
+        alt_text_.append(code);
+        blocks_.push_back(Code{std::string(code)});
+    }
+
+    bool standalone_link(const Link& link, std::string_view tail) {
+        CollectedLink collected{strip_markdown(link.text), std::string(link.url)};
+        alt_text_.append(collected.label).append(tail);
+        links_.push_back(std::move(collected));
+        return true;
     }
 
     std::string& alt_text() { return alt_text_; }
@@ -101,7 +74,6 @@ private:
         spans_.clear();
     }
 
-    const ConvertOptions& options_;
     std::string alt_text_;
     std::vector<Block> blocks_;
     std::vector<Span> spans_;
@@ -134,9 +106,21 @@ std::optional<FlexBox> footer_box(std::vector<CollectedLink>& links) {
 
 }  // namespace
 
+std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept {
+    std::size_t blanks = 0;
+    while (blanks < after_link.size()) {
+        const std::size_t length = leading_blank_length(after_link.substr(blanks));
+        if (length == 0) break;
+        blanks += length;
+    }
+    if (blanks == after_link.size()) return 0;  // the text ends: the blanks stay as text
+    if (after_link[blanks] == '\n') return blanks + 1;
+    return std::nullopt;
+}
+
 FlexMessage convert(std::string_view text, const ConvertOptions& options) {
-    Reader reader(options);
-    reader.read(text);
+    Reader reader;
+    reader.read(text, options);
     return FlexMessage{std::move(reader.alt_text()), Bubble{body_box(reader.blocks()), footer_box(reader.links())}};
 }
 

@@ -36,8 +36,28 @@ struct CollectedLink {
     friend bool operator==(const CollectedLink&, const CollectedLink&) = default;
 };
 
+// How a link in the running text is read.
+enum class LinkReading : unsigned char {
+    Button,     // shown in link style, and kept for a button
+    Text,       // its text read in the style around it, with no button
+    BareEmoji,  // the same, with the "!" before it taken back
+};
+
 // The span that shows code: the text verbatim, red and small.
 Span code_span(std::string code);
+
+// True when `span` has exactly `style`, in all five fields.
+bool has_style(const Span& span, const SpanStyle& style);
+
+// A new span of `characters` in `style`.
+Span styled_span(std::string_view characters, const SpanStyle& style);
+
+// The style inside a run opened by `delimiter`.
+SpanStyle run_style(SpanStyle style, std::string_view delimiter);
+
+// The style of a link's text: blue and underlined when links are decorated,
+// whatever colour or decoration was in force; otherwise the style in force.
+SpanStyle link_style(SpanStyle style, bool decorate_links);
 
 // Appends `characters` in `style`: to the last span when its style is the same
 // in all five fields, else as a new span. Only the last span is compared.
@@ -48,15 +68,41 @@ inline void push_char(std::vector<Span>& spans, const SpanStyle& style, std::str
     push_text(spans, style, character);
 }
 
+// Builds spans, collected links and plain text from a walk of inline markup
+// (see walk.hpp): every link becomes a button, labelled with the plain text
+// of its link text.
+class SpanCollector {
+public:
+    SpanCollector(std::vector<Span>& spans, std::vector<CollectedLink>& links, std::string& plain) noexcept
+        : spans_(&spans), links_(links), plain_(plain) {}
+
+    void text(std::string_view chars, const SpanStyle& style) {
+        push_text(*spans_, style, chars);
+        plain_.append(chars);
+    }
+    void inline_code(std::string_view code) {
+        spans_->push_back(code_span(std::string(code)));
+        plain_.append(code);
+    }
+    void hidden_code(std::string_view code) { plain_.append(code); }
+    LinkReading link_reading(const Link&, bool) const noexcept { return LinkReading::Button; }
+    void take_back_bang() noexcept {}
+    std::size_t begin_link() const noexcept { return plain_.size(); }
+    void end_link(std::size_t mark, const Link& link) {
+        links_.push_back(CollectedLink{plain_.substr(mark), std::string(link.url)});
+    }
+
+protected:
+    std::vector<Span>* spans_;
+    std::vector<CollectedLink>& links_;
+    std::string& plain_;
+};
+
 // Appends the spans of one fragment read in `style`, recursing into styled
 // runs and link texts; every link met is appended to `links`, with the plain
 // text of its link text as label. The fragment's plain text (what
 // strip_markdown makes of it) is appended to `plain` in the same reading.
 void collect_fragment_spans(const Fragment& fragment, const SpanStyle& style, std::vector<Span>& spans,
                             std::vector<CollectedLink>& links, bool decorate_links, std::string& plain);
-
-// The same for a whole text.
-void collect_text_spans(std::string_view text, const SpanStyle& style, std::vector<Span>& spans,
-                        std::vector<CollectedLink>& links, bool decorate_links, std::string& plain);
 
 }  // namespace quenra
