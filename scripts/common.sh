@@ -36,6 +36,12 @@ ensure_apt() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# The Debian packages that building the package needs: utf8proc (linked
+# statically) and RapidJSON (header-only).
+ensure_build_deps() {
+    ensure_apt libutf8proc-dev rapidjson-dev
+}
+
 # Creates .venv on Python 3.13 if needed, and puts it first on PATH.
 ensure_venv() {
     if [ ! -x "$QUENRA_VENV/bin/python" ] ||

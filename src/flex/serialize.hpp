@@ -117,10 +117,29 @@ bool serialize(const Bubble& bubble, JsonWriter<Sink>& writer) {
            writer.literal("}");
 }
 
+namespace json_detail {
+
+inline constexpr std::string_view MESSAGE_OPEN = R"({"type":"flex","altText":)";
+inline constexpr std::string_view MESSAGE_CONTENTS = R"(,"contents":)";
+inline constexpr std::string_view MESSAGE_CLOSE = "}";
+
+}  // namespace json_detail
+
 template <class Sink>
 bool serialize(const FlexMessage& message, JsonWriter<Sink>& writer) {
-    return writer.literal(R"({"type":"flex","altText":)") && writer.string(message.altText) &&
-           writer.literal(R"(,"contents":)") && serialize(message.contents, writer) && writer.literal("}");
+    using namespace json_detail;
+    return writer.literal(MESSAGE_OPEN) && writer.string(message.altText) && writer.literal(MESSAGE_CONTENTS) &&
+           serialize(message.contents, writer) && writer.literal(MESSAGE_CLOSE);
+}
+
+// The bytes of a message's JSON text that are not its bubble's: everything
+// around it, its alternative text included.
+inline std::size_t message_frame_size(const FlexMessage& message) {
+    using namespace json_detail;
+    SizeSink sink;
+    JsonWriter<SizeSink> writer(sink);
+    (void)writer.string(message.altText);  // counting never fails
+    return MESSAGE_OPEN.size() + sink.size() + MESSAGE_CONTENTS.size() + MESSAGE_CLOSE.size();
 }
 
 // What a sink reported when it failed.

@@ -11,13 +11,12 @@ constexpr std::size_t LARGE_TEXT = 64 << 10;
 
 }  // namespace
 
-std::string quenra_json_with_options(std::string_view text, const ConvertOptions& options) {
-    const FlexMessage message = convert(text, options);
+std::string message_json(const FlexMessage& message, std::size_t text_size) {
     std::string json;
-    if (text.size() < LARGE_TEXT) {
+    if (text_size < LARGE_TEXT) {
         // Chat messages come out about six times their length; starting
         // there spares the first regrowths.
-        json.reserve(128 + 6 * text.size());
+        json.reserve(128 + 6 * text_size);
     } else {
         // Regrowing a text of megabytes costs more than measuring it first.
         SizeSink measure;
@@ -29,6 +28,10 @@ std::string quenra_json_with_options(std::string_view text, const ConvertOptions
         write_message(message, sink);
     }
     return json;
+}
+
+std::string quenra_json_with_options(std::string_view text, const ConvertOptions& options) {
+    return message_json(convert(text, options), text.size());
 }
 
 }  // namespace quenra

@@ -2,6 +2,8 @@
 // failures.
 #pragma once
 
+#include <string>
+
 #include "flex/serialize.hpp"
 #include "lib/internal_failure.hpp"
 
@@ -16,5 +18,8 @@ void write_message(const FlexMessage& message, Sink& sink) {
         fail("FlexMessage serialization failed: " + failure->description);
     }
 }
+
+// The JSON text of `message`, converted from a text of `text_size` bytes.
+std::string message_json(const FlexMessage& message, std::size_t text_size);
 
 }  // namespace quenra

@@ -183,6 +183,13 @@ Result<bool> extract_bool(PyObject* object) {
     }
 }
 
+Result<bool> switch_argument(PyObject* slot, std::string_view parameter) {
+    if (!slot) return true;
+    auto value = extract_bool(slot);
+    if (!value) return argument_extraction_error(parameter, std::move(value).take_error());
+    return value;
+}
+
 PyErr argument_extraction_error(std::string_view parameter_name, PyErr error) {
     if (!error.is_exact_type_error()) return error;
     const Owned caught = std::move(error).into_exception();

@@ -68,6 +68,10 @@ Result<std::string_view> extract_str(PyObject* object);
 // Exactly True or False, or a numpy boolean scalar.
 Result<bool> extract_bool(PyObject* object);
 
+// A switch: true when it was left out (`slot` empty), else exactly a bool or
+// numpy boolean, with the parameter named in the TypeError.
+Result<bool> switch_argument(PyObject* slot, std::string_view parameter);
+
 // Names the parameter in a conversion's TypeError ("argument 'text': ...");
 // any other error passes unchanged.
 PyErr argument_extraction_error(std::string_view parameter_name, PyErr error);

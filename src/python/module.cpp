@@ -42,14 +42,6 @@ PyObject* raise(PyErr error) {
     return nullptr;
 }
 
-// A switch: true when it was left out, else exactly a bool or numpy boolean.
-Result<bool> switch_value(PyObject* slot, std::string_view parameter) {
-    if (!slot) return true;
-    auto value = extract_bool(slot);
-    if (!value) return argument_extraction_error(parameter, std::move(value).take_error());
-    return value;
-}
-
 bool is_module(PyObject* object) {
     return Py_IS_TYPE(object, &PyModule_Type) || PyType_IsSubtype(Py_TYPE(object), &PyModule_Type);
 }
@@ -114,9 +106,9 @@ PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posi
         }
         auto text = extract_str(slots[0]);
         if (!text) return raise(argument_extraction_error("text", std::move(text).take_error()));
-        auto standalone = switch_value(slots[1], "standalone_links_as_buttons");
+        auto standalone = switch_argument(slots[1], "standalone_links_as_buttons");
         if (!standalone) return raise(std::move(standalone).take_error());
-        auto decorate = switch_value(slots[2], "decorate_links");
+        auto decorate = switch_argument(slots[2], "decorate_links");
         if (!decorate) return raise(std::move(decorate).take_error());
 
         const std::string json = quenra_json_with_options(*text, ConvertOptions{*standalone, *decorate});

@@ -1,0 +1,211 @@
+#include "flex/read_json.hpp"
+
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+
+#include <array>
+#include <initializer_list>
+
+namespace quenra {
+
+namespace {
+
+using Value = rapidjson::Value;
+
+// Thrown inside the reader only; read_flex_message turns it into its result.
+struct Unreadable {
+    std::string reason;
+};
+
+// A JSON Pointer reference token: "~" and "/" escaped.
+std::string pointer_token(std::string_view name) {
+    std::string out;
+    for (const char c : name) {
+        if (c == '~') {
+            out += "~0";
+        } else if (c == '/') {
+            out += "~1";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string_view string_of(const Value& value) { return {value.GetString(), value.GetStringLength()}; }
+
+std::string where(const std::string& path) { return path.empty() ? "/" : path; }
+
+// One JSON object of a record: its members read by name, the constant "type"
+// checked, and any member left unread refused.
+class ObjectReader {
+public:
+    ObjectReader(const Value& value, std::string path, std::string_view type) : path_(std::move(path)) {
+        if (!value.IsObject()) throw Unreadable{"expected an object at " + where(path_)};
+        object_ = &value;
+        constant("type", type);
+    }
+
+    const Value* optional(std::string_view name) {
+        const auto member = object_->FindMember(Value(rapidjson::StringRef(name.data(), name.size())));
+        if (member == object_->MemberEnd()) return nullptr;
+        if (read_ < names_.size()) names_[read_] = name;
+        ++read_;
+        return &member->value;
+    }
+    const Value& required(std::string_view name) {
+        if (const Value* value = optional(name)) return *value;
+        throw Unreadable{"missing member \"" + std::string(name) + "\" at " + where(path_)};
+    }
+    std::string string(std::string_view name) { return string_at(required(name), name); }
+    std::optional<std::string> optional_string(std::string_view name) {
+        const Value* value = optional(name);
+        if (!value) return std::nullopt;
+        return string_at(*value, name);
+    }
+    // A member whose value never varies in the records.
+    void constant(std::string_view name, std::string_view expected) {
+        if (string(name) != expected) {
+            throw Unreadable{"expected \"" + std::string(expected) + "\" at " + child(name)};
+        }
+    }
+    template <class Enum>
+    std::optional<Enum> enumeration(std::string_view name, std::initializer_list<std::pair<std::string_view, Enum>> values) {
+        const auto text = optional_string(name);
+        if (!text) return std::nullopt;
+        for (const auto& [written, value] : values) {
+            if (*text == written) return value;
+        }
+        throw Unreadable{"unknown value \"" + *text + "\" at " + child(name)};
+    }
+    std::string child(std::string_view name) const { return path_ + "/" + pointer_token(name); }
+    // Refuses members that no record field holds.
+    void finish() const {
+        if (read_ == object_->MemberCount()) return;
+        for (auto member = object_->MemberBegin(); member != object_->MemberEnd(); ++member) {
+            const std::string_view name = string_of(member->name);
+            if (!known(name)) throw Unreadable{"unexpected member \"" + std::string(name) + "\" at " + where(path_)};
+        }
+        throw Unreadable{"a member repeated at " + where(path_)};
+    }
+
+private:
+    std::string string_at(const Value& value, std::string_view name) const {
+        if (!value.IsString()) throw Unreadable{"expected a string at " + child(name)};
+        return std::string(string_of(value));
+    }
+    bool known(std::string_view name) const {
+        for (std::size_t i = 0; i < read_ && i < names_.size(); ++i) {
+            if (names_[i] == name) return true;
+        }
+        return false;
+    }
+
+    const Value* object_ = nullptr;
+    std::string path_;
+    std::array<std::string_view, 8> names_{};  // a record has at most seven members
+    std::size_t read_ = 0;
+};
+
+const Value& array_at(const Value& value, const std::string& path) {
+    if (!value.IsArray()) throw Unreadable{"expected an array at " + path};
+    return value;
+}
+
+Span read_span(const Value& value, const std::string& path) {
+    ObjectReader object(value, path, "span");
+    Span span;
+    span.text = object.string("text");
+    span.weight = object.enumeration<FontWeight>("weight", {{"bold", FontWeight::Bold}, {"regular", FontWeight::Regular}});
+    span.style = object.enumeration<FontStyle>("style", {{"normal", FontStyle::Normal}, {"italic", FontStyle::Italic}});
+    span.decoration = object.enumeration<TextDecoration>(
+        "decoration", {{"none", TextDecoration::None},
+                       {"underline", TextDecoration::Underline},
+                       {"line-through", TextDecoration::LineThrough}});
+    span.color = object.optional_string("color");
+    span.size = object.optional_string("size");
+    object.finish();
+    return span;
+}
+
+Component read_component(const Value& value, const std::string& path) {
+    if (!value.IsObject()) throw Unreadable{"expected an object at " + path};
+    const auto type = value.FindMember("type");
+    const std::string_view kind = type != value.MemberEnd() && type->value.IsString() ? string_of(type->value) : "";
+    if (kind == "text") {
+        ObjectReader object(value, path, "text");
+        Text text;
+        const Value& wrap = object.required("wrap");
+        if (!wrap.IsBool()) throw Unreadable{"expected true or false at " + object.child("wrap")};
+        text.wrap = wrap.GetBool();
+        const std::string spans_path = object.child("contents");
+        const Value& spans = array_at(object.required("contents"), spans_path);
+        text.contents.reserve(spans.Size());
+        for (rapidjson::SizeType i = 0; i < spans.Size(); ++i) {
+            text.contents.push_back(read_span(spans[i], spans_path + "/" + std::to_string(i)));
+        }
+        object.finish();
+        return text;
+    }
+    if (kind == "button") {
+        ObjectReader object(value, path, "button");
+        ObjectReader action(object.required("action"), object.child("action"), "uri");
+        Button button{UriAction{action.string("label"), action.string("uri")}};
+        action.finish();
+        object.constant("style", "link");
+        object.constant("height", "sm");
+        object.finish();
+        return button;
+    }
+    if (kind == "separator") {
+        ObjectReader(value, path, "separator").finish();
+        return Separator{};
+    }
+    throw Unreadable{"expected a text, button or separator component at " + path};
+}
+
+FlexBox read_box(const Value& value, const std::string& path) {
+    ObjectReader object(value, path, "box");
+    object.constant("layout", "vertical");
+    FlexBox box;
+    const std::string components_path = object.child("contents");
+    const Value& components = array_at(object.required("contents"), components_path);
+    box.contents.reserve(components.Size());
+    for (rapidjson::SizeType i = 0; i < components.Size(); ++i) {
+        box.contents.push_back(read_component(components[i], components_path + "/" + std::to_string(i)));
+    }
+    box.spacing = object.optional_string("spacing");
+    box.backgroundColor = object.optional_string("backgroundColor");
+    object.finish();
+    return box;
+}
+
+FlexMessage read_message(const Value& value) {
+    ObjectReader message(value, "", "flex");
+    FlexMessage out;
+    out.altText = message.string("altText");
+    ObjectReader bubble(message.required("contents"), "/contents", "bubble");
+    if (const Value* body = bubble.optional("body")) out.contents.body = read_box(*body, "/contents/body");
+    if (const Value* footer = bubble.optional("footer")) out.contents.footer = read_box(*footer, "/contents/footer");
+    bubble.finish();
+    message.finish();
+    return out;
+}
+
+}  // namespace
+
+ReadResult read_flex_message(std::string_view json) {
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseValidateEncodingFlag>(json.data(), json.size());
+    if (document.HasParseError()) {
+        return {std::nullopt, "invalid JSON at offset " + std::to_string(document.GetErrorOffset()) + ": " +
+                                  rapidjson::GetParseError_En(document.GetParseError())};
+    }
+    try {
+        return {read_message(document), {}};
+    } catch (const Unreadable& unreadable) {
+        return {std::nullopt, unreadable.reason};
+    }
+}
+
+}  // namespace quenra

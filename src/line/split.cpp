@@ -1,0 +1,314 @@
+// Cutting a conversion into messages that LINE accepts.
+//
+// When the exact conversion passes every limit it is the one message. Else
+// the document is read again as pieces with the repairs made (pieces.hpp),
+// and cut: each message takes the longest stretch of pieces that fits, ended
+// at its last paragraph break, else line feed, else white space, else
+// grapheme cluster boundary. The white space at a cut is dropped.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "convert/convert.hpp"
+#include "flex/serialize.hpp"
+#include "lib/quenra.hpp"
+#include "lib/write_message.hpp"
+#include "line/check.hpp"
+#include "line/pieces.hpp"
+#include "line/unicode.hpp"
+
+namespace quenra {
+
+namespace line {
+
+namespace {
+
+// A place between two characters of the pieces: before byte `offset` of
+// piece `piece`'s text. Offsets inside a piece are always less than its
+// text's length; the end of the pieces is {count, 0}.
+struct Position {
+    std::size_t piece = 0;
+    std::size_t offset = 0;
+
+    friend bool operator==(const Position&, const Position&) = default;
+};
+
+template <class Record>
+std::size_t json_size(const Record& record) {
+    SizeSink sink;
+    (void)write_json(record, sink);  // counting never fails
+    return sink.size();
+}
+
+std::size_t escaped_size(std::string_view bytes) noexcept {
+    std::size_t size = 0;
+    for (const char c : bytes) {
+        const char escape = JSON_ESCAPES[static_cast<unsigned char>(c)];
+        size += escape == 0 ? 1 : escape == 'u' ? 6 : 2;
+    }
+    return size;
+}
+
+// The sizes of the JSON text that a message's bubble is made of.
+struct BubbleSizes {
+    std::size_t bubble = json_size(Bubble{});
+    std::size_t body = json_size(Bubble{FlexBox{{}, std::string(BODY_SPACING), std::nullopt}, std::nullopt}) - bubble;
+    std::size_t footer =
+        json_size(Bubble{std::nullopt, FlexBox{{}, std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)}}) -
+        bubble;
+    std::size_t text = json_size(Component{Text{true, {}}});
+
+    // A span's members without its text's characters.
+    static std::size_t span_frame(const Span& span) {
+        return json_size(Span{{}, span.weight, span.style, span.decoration, span.color, span.size});
+    }
+};
+
+const BubbleSizes& bubble_sizes() {
+    static const BubbleSizes sizes;
+    return sizes;
+}
+
+// Measures one message as pieces are added to it, exactly as it will be
+// written: the bubble's JSON bytes and the altText's UTF-16 code units.
+class PartMeter {
+public:
+    explicit PartMeter(const LineLimits& limits) : limits_(limits), bytes_(bubble_sizes().bubble) {}
+
+    bool fits() const noexcept {
+        return bytes_ <= limits_.bubble_bytes && (alt_units_ > 0 ? alt_units_ : label_units_) <= limits_.alt_text;
+    }
+
+    // A shown piece starts in this message.
+    void open_shown(const Piece& piece) {
+        const BubbleSizes& sizes = bubble_sizes();
+        if (components_ == 0) bytes_ += sizes.body;
+        if (!last_shown_ || last_shown_->component != piece.component) {
+            bytes_ += sizes.text + (components_ > 0 ? 1 : 0);
+            ++components_;
+            spans_ = 0;
+            last_shown_ = nullptr;
+        }
+        if (!last_shown_ || !joins(*last_shown_, piece)) {
+            bytes_ += BubbleSizes::span_frame(piece.span) + (spans_ > 0 ? 1 : 0);
+            ++spans_;
+        }
+        last_shown_ = &piece;
+    }
+
+    void add_characters(const Piece& piece, std::string_view bytes) {
+        alt_units_ += utf16_length(bytes);
+        if (piece.kind == Piece::Kind::Shown) bytes_ += escaped_size(bytes);
+    }
+
+    void add_button(const Piece& piece) {
+        bytes_ += (buttons_ == 0 ? bubble_sizes().footer : 1) + json_size(Component{Button{piece.action}});
+        alt_units_ += utf16_length(piece.span.text);
+        label_units_ += utf16_length(piece.action.label) + (buttons_ > 0 ? 1 : 0);
+        ++buttons_;
+    }
+
+private:
+    const LineLimits& limits_;
+    std::size_t bytes_;
+    std::size_t alt_units_ = 0;
+    // The altText of a message whose own plain text is empty: its labels.
+    std::size_t label_units_ = 0;
+    std::size_t components_ = 0;
+    std::size_t spans_ = 0;
+    std::size_t buttons_ = 0;
+    const Piece* last_shown_ = nullptr;
+};
+
+// The places where a message may end, as the walk over its pieces finds them.
+class CutPlaces {
+public:
+    explicit CutPlaces(Position start) : start_(start) {}
+
+    // `here` is the place before `code_point`; `boundary` when a grapheme
+    // cluster starts there.
+    void before(Position here, char32_t code_point, bool boundary) {
+        if (boundary && here != start_) last_boundary_ = here;
+        if (!is_white_space(code_point)) {
+            end_white_space();
+            return;
+        }
+        if (!run_start_) {
+            if (!boundary || here == start_) return;
+            run_start_ = here;
+            space_ = here;
+        }
+        if (code_point == '\n') {
+            line_ = run_start_;
+            if (++run_line_feeds_ >= 2) paragraph_ = run_start_;
+        }
+    }
+
+    // A button starts at `here`: it ends white space, and a standalone one
+    // may start a message.
+    void before_button(Position here, bool standalone) {
+        end_white_space();
+        if (standalone && here != start_) last_boundary_ = here;
+    }
+    void end_white_space() {
+        run_start_.reset();
+        run_line_feeds_ = 0;
+    }
+
+    // Where to end a message that cannot take the character or button at
+    // `here` too.
+    std::optional<Position> best() const {
+        if (paragraph_) return paragraph_;
+        if (line_) return line_;
+        if (space_) return space_;
+        return last_boundary_;
+    }
+
+private:
+    Position start_;
+    std::optional<Position> last_boundary_, paragraph_, line_, space_, run_start_;
+    std::size_t run_line_feeds_ = 0;
+};
+
+class Cutter {
+public:
+    Cutter(const std::vector<Piece>& pieces, const LineLimits& limits) : pieces_(pieces), limits_(limits) {}
+
+    std::vector<std::string> messages() {
+        std::vector<std::string> out;
+        for (Position start{}; start.piece < pieces_.size(); start = skip_white_space(start)) {
+            const Position end = message_end(start);
+            FlexMessage message = assemble(start, end);
+            if (message.contents.body || message.contents.footer) out.push_back(message_json(message, 0));
+            start = end;
+        }
+        return out;
+    }
+
+private:
+    const std::string& text_of(std::size_t piece) const { return pieces_[piece].span.text; }
+
+    // The end of the message that starts at `start`.
+    Position message_end(Position start) const {
+        PartMeter meter(limits_);
+        CutPlaces places(start);
+        GraphemeBreaks breaks;
+        for (Position at = start; at.piece < pieces_.size(); at = Position{at.piece + 1, 0}) {
+            const Piece& piece = pieces_[at.piece];
+            if (piece.kind == Piece::Kind::Button) {
+                // A standalone button may start a message; one in the running
+                // text stays with the character before it.
+                places.before_button(at, piece.standalone);
+                if (piece.standalone) breaks.reset();
+                meter.add_button(piece);
+                if (!meter.fits()) return cut(places, start, at, Position{at.piece + 1, 0});
+                if (piece.standalone) breaks.reset();
+                continue;
+            }
+            if (piece.kind == Piece::Kind::Shown) meter.open_shown(piece);
+            const std::string& text = piece.span.text;
+            for (std::size_t offset = at.offset; offset < text.size();) {
+                const Position here{at.piece, offset};
+                const CodePoint point = first_code_point(std::string_view(text).substr(offset));
+                places.before(here, point.value, breaks.boundary_before(point.value));
+                meter.add_characters(piece, std::string_view(text).substr(offset, point.length));
+                offset += point.length;
+                if (!meter.fits()) return cut(places, start, here, normalized(Position{at.piece, offset}));
+            }
+        }
+        return Position{pieces_.size(), 0};
+    }
+
+    // Where a message ends that cannot take what starts at `here`; a message
+    // takes at least that (ending at `after`) when nothing else fits.
+    static Position cut(const CutPlaces& places, Position start, Position here, Position after) {
+        if (const auto place = places.best()) return *place;
+        return here != start ? here : after;
+    }
+
+    Position normalized(Position at) const {
+        if (at.piece < pieces_.size() && pieces_[at.piece].kind != Piece::Kind::Button &&
+            at.offset >= text_of(at.piece).size()) {
+            return Position{at.piece + 1, 0};
+        }
+        return at;
+    }
+
+    // Passes over the white space that starts at `at`.
+    Position skip_white_space(Position at) const {
+        for (; at.piece < pieces_.size(); at = Position{at.piece + 1, 0}) {
+            if (pieces_[at.piece].kind == Piece::Kind::Button) return at;
+            const std::string_view text = text_of(at.piece);
+            while (at.offset < text.size()) {
+                const CodePoint point = first_code_point(text.substr(at.offset));
+                if (!is_white_space(point.value)) return at;
+                at.offset += point.length;
+            }
+        }
+        return at;
+    }
+
+    // The message of the pieces from `start` to `end`.
+    FlexMessage assemble(Position start, Position end) const {
+        FlexMessage message;
+        std::vector<Component> body, footer;
+        const Piece* last_shown = nullptr;
+        for (std::size_t i = start.piece; i < end.piece || (i == end.piece && end.offset > 0); ++i) {
+            const Piece& piece = pieces_[i];
+            if (piece.kind == Piece::Kind::Button) {
+                footer.push_back(Button{piece.action});
+                message.altText.append(piece.span.text);
+                continue;
+            }
+            const std::size_t from = i == start.piece ? start.offset : 0;
+            const std::size_t to = i == end.piece ? end.offset : piece.span.text.size();
+            const std::string_view text = std::string_view(piece.span.text).substr(from, to - from);
+            if (text.empty()) continue;
+            message.altText.append(text);
+            if (piece.kind == Piece::Kind::Hidden) continue;
+            if (!last_shown || last_shown->component != piece.component) {
+                body.push_back(Text{true, {}});
+                last_shown = nullptr;
+            }
+            std::vector<Span>& spans = std::get<Text>(body.back()).contents;
+            if (last_shown && joins(*last_shown, piece)) {
+                spans.back().text.append(text);
+            } else {
+                spans.push_back(Span{std::string(text), piece.span.weight, piece.span.style, piece.span.decoration,
+                                     piece.span.color, piece.span.size});
+            }
+            last_shown = &piece;
+        }
+        if (message.altText.empty()) {
+            for (const Component& button : footer) {
+                if (!message.altText.empty()) message.altText.push_back('\n');
+                message.altText.append(std::get<Button>(button).action.label);
+            }
+        }
+        if (!body.empty()) message.contents.body = FlexBox{std::move(body), std::string(BODY_SPACING), std::nullopt};
+        if (!footer.empty()) {
+            message.contents.footer =
+                FlexBox{std::move(footer), std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)};
+        }
+        return message;
+    }
+
+    const std::vector<Piece>& pieces_;
+    const LineLimits& limits_;
+};
+
+}  // namespace
+
+}  // namespace line
+
+std::vector<std::string> split(std::string_view text, const ConvertOptions& options, const LineLimits& limits) {
+    line::require_valid(limits);
+    const FlexMessage message = convert(text, options);
+    std::string json = message_json(message, text.size());
+    const std::size_t bubble_bytes = json.size() - message_frame_size(message);
+    if (line::find_problems(message, bubble_bytes, limits).empty()) return {std::move(json)};
+    const std::vector<line::Piece> pieces = line::read_pieces(text, options, limits);
+    return line::Cutter(pieces, limits).messages();
+}
+
+}  // namespace quenra

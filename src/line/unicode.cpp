@@ -1,0 +1,89 @@
+#include "line/unicode.hpp"
+
+#include <utf8proc.h>
+
+namespace quenra::line {
+
+namespace {
+
+constexpr char32_t REPLACEMENT = 0xFFFD;
+
+}  // namespace
+
+CodePoint first_code_point(std::string_view text) noexcept {
+    const auto lead = static_cast<unsigned char>(text.front());
+    if (lead < 0x80) return {lead, 1};
+    utf8proc_int32_t value = 0;
+    const auto length = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                                         static_cast<utf8proc_ssize_t>(text.size() < 4 ? text.size() : 4), &value);
+    if (length <= 0) return {REPLACEMENT, 1};
+    return {static_cast<char32_t>(value), static_cast<std::size_t>(length)};
+}
+
+std::size_t utf16_length(std::string_view text) noexcept {
+    // Every byte but a continuation byte starts a code unit; a four-byte
+    // sequence (a code point beyond U+FFFF) takes a second one.
+    std::size_t units = 0;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += static_cast<std::size_t>((byte & 0xC0) != 0x80) + static_cast<std::size_t>(byte >= 0xF0);
+    }
+    return units;
+}
+
+bool is_white_space(char32_t code_point) noexcept {
+    if (code_point <= 0x20) return code_point == 0x20 || (code_point >= 0x09 && code_point <= 0x0D);
+    if (code_point < 0x85) return false;
+    if (code_point == 0x85) return true;
+    const utf8proc_category_t category = utf8proc_category(static_cast<utf8proc_int32_t>(code_point));
+    return category == UTF8PROC_CATEGORY_ZS || category == UTF8PROC_CATEGORY_ZL || category == UTF8PROC_CATEGORY_ZP;
+}
+
+bool is_blank(std::string_view text) noexcept {
+    while (!text.empty()) {
+        const CodePoint point = first_code_point(text);
+        if (!is_white_space(point.value)) return false;
+        text.remove_prefix(point.length);
+    }
+    return true;
+}
+
+bool GraphemeBreaks::boundary_before(char32_t code_point) noexcept {
+    const auto next = static_cast<utf8proc_int32_t>(code_point);
+    if (!started_) {
+        started_ = true;
+        previous_ = code_point;
+        state_ = 0;
+        return true;
+    }
+    utf8proc_int32_t state = state_;
+    const bool boundary = utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(previous_), next, &state);
+    state_ = state;
+    previous_ = code_point;
+    return boundary;
+}
+
+std::size_t grapheme_count(std::string_view text) noexcept {
+    GraphemeBreaks breaks;
+    std::size_t clusters = 0;
+    while (!text.empty()) {
+        const CodePoint point = first_code_point(text);
+        clusters += static_cast<std::size_t>(breaks.boundary_before(point.value));
+        text.remove_prefix(point.length);
+    }
+    return clusters;
+}
+
+std::size_t grapheme_prefix(std::string_view text, std::size_t clusters) noexcept {
+    GraphemeBreaks breaks;
+    std::size_t taken = 0;
+    std::size_t offset = 0;
+    while (offset < text.size()) {
+        const CodePoint point = first_code_point(text.substr(offset));
+        if (breaks.boundary_before(point.value) && taken++ == clusters) break;
+        offset += point.length;
+    }
+    return offset;
+}
+
+}  // namespace quenra::line

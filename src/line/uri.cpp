@@ -1,0 +1,154 @@
+#include "line/uri.hpp"
+
+#include <array>
+
+#include "line/unicode.hpp"
+
+namespace quenra::line {
+
+namespace {
+
+constexpr std::string_view ELLIPSIS = "\u2026";
+
+constexpr bool is_alpha(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The bytes RFC 3986 allows in a URI: unreserved, reserved, and "%" (which is
+// left alone even where no two hexadecimal digits follow it).
+constexpr std::array<bool, 256> URI_BYTES = [] {
+    std::array<bool, 256> table{};
+    for (int c = 'a'; c <= 'z'; ++c) table[static_cast<std::size_t>(c)] = true;
+    for (int c = 'A'; c <= 'Z'; ++c) table[static_cast<std::size_t>(c)] = true;
+    for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = true;
+    for (char c : std::string_view("-._~:/?#[]@!$&'()*+,;=%")) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The value of `name` in a query "a=1&b=2", when it is there.
+std::optional<std::string_view> query_value(std::string_view query, std::string_view name) {
+    while (!query.empty()) {
+        const std::size_t end = query.find('&');
+        const std::string_view pair = query.substr(0, end);
+        if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=') {
+            return pair.substr(name.size() + 1);
+        }
+        if (end == std::string_view::npos) break;
+        query.remove_prefix(end + 1);
+    }
+    return std::nullopt;
+}
+
+// The public https form of the tg: links that have one.
+std::optional<std::string> public_form_of_tg_link(std::string_view url) {
+    const auto scheme = uri_scheme(url);
+    if (!scheme || !equal_ignoring_case(*scheme, "tg")) return std::nullopt;
+    const std::string_view rest = url.substr(scheme->size() + 1);
+    const auto query_of = [&](std::string_view path) -> std::optional<std::string_view> {
+        if (!rest.starts_with(path) || rest.size() == path.size() || rest[path.size()] != '?') return std::nullopt;
+        return rest.substr(path.size() + 1);
+    };
+    if (const auto query = query_of("//resolve")) {
+        const auto domain = query_value(*query, "domain");
+        if (!domain || domain->empty()) return std::nullopt;
+        std::string out = "https://t.me/" + std::string(*domain);
+        if (const auto post = query_value(*query, "post"); post && !post->empty()) out.append("/").append(*post);
+        return out;
+    }
+    if (const auto query = query_of("//join")) {
+        const auto invite = query_value(*query, "invite");
+        if (!invite || invite->empty()) return std::nullopt;
+        return "https://t.me/+" + std::string(*invite);
+    }
+    return std::nullopt;
+}
+
+std::string percent_encoded(std::string_view uri) {
+    constexpr std::string_view HEX = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(uri.size());
+    for (const char c : uri) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (URI_BYTES[byte]) {
+            out.push_back(c);
+        } else {
+            out.append({'%', HEX[byte >> 4], HEX[byte & 0xF]});
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string_view> uri_scheme(std::string_view uri) noexcept {
+    if (uri.empty() || !is_alpha(uri.front())) return std::nullopt;
+    for (std::size_t i = 1; i < uri.size(); ++i) {
+        const char c = uri[i];
+        if (c == ':') return uri.substr(0, i);
+        if (!is_alpha(c) && !is_digit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool scheme_allowed(std::string_view scheme, const LineLimits& limits) noexcept {
+    for (const std::string& allowed : limits.uri_schemes) {
+        if (equal_ignoring_case(scheme, allowed)) return true;
+    }
+    return false;
+}
+
+std::size_t first_byte_outside_uri_syntax(std::string_view uri) noexcept {
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        if (!URI_BYTES[static_cast<unsigned char>(uri[i])]) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::optional<std::string> repair_uri(std::string_view url, const LineLimits& limits) {
+    const auto accepted = [&](std::string_view uri) {
+        const auto scheme = uri_scheme(uri);
+        return scheme && scheme_allowed(*scheme, limits) && utf16_length(uri) <= limits.uri;
+    };
+    // A link that LINE accepts is kept as it is, whatever else could be done.
+    if (first_byte_outside_uri_syntax(url) == std::string_view::npos && accepted(url)) return std::string(url);
+    std::string uri = public_form_of_tg_link(url).value_or(std::string(url));
+    if (first_byte_outside_uri_syntax(uri) != std::string_view::npos) uri = percent_encoded(uri);
+    if (!accepted(uri)) return std::nullopt;
+    return uri;
+}
+
+std::string repair_label(std::string_view label, std::string_view uri, const LineLimits& limits) {
+    const std::string_view shown = is_blank(label) ? uri : label;
+    if (grapheme_count(shown) <= limits.label) return std::string(shown);
+    // Keep as many clusters as leave room for the ellipsis. A cluster that the
+    // ellipsis would join (after a prepended mark) costs one more.
+    for (std::size_t kept = limits.label - 1;; --kept) {
+        std::string out(shown.substr(0, grapheme_prefix(shown, kept)));
+        out.append(ELLIPSIS);
+        if (kept == 0 || grapheme_count(out) <= limits.label) return out;
+    }
+}
+
+std::string shorten_to_bytes(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes) return std::string(text);
+    const std::size_t room = bytes > ELLIPSIS.size() ? bytes - ELLIPSIS.size() : 0;
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t next = end + first_code_point(text.substr(end)).length;
+        if (next > room) break;
+        end = next;
+    }
+    std::string out(text.substr(0, end));
+    out.append(ELLIPSIS);
+    return out;
+}
+
+}  // namespace quenra::line

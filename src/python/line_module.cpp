@@ -1,0 +1,241 @@
+#include "python/line_module.hpp"
+
+#include <array>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lib/quenra.hpp"
+#include "python/arguments.hpp"
+#include "python/boundary.hpp"
+#include "python/module.hpp"
+
+namespace quenra::python {
+
+namespace {
+
+constexpr std::string_view SPLIT_POSITIONAL[] = {"text"};
+constexpr KeywordOnlyParameter SPLIT_KEYWORDS[] = {
+    {"standalone_links_as_buttons", false},
+    {"decorate_links", false},
+    {"limits", false},
+};
+constexpr FunctionDescription SPLIT_PARAMETERS{
+    .function_name = "split",
+    .class_name = std::nullopt,
+    .positional_parameter_names = SPLIT_POSITIONAL,
+    .positional_only_parameters = 0,
+    .required_positional_parameters = 1,
+    .keyword_only_parameters = SPLIT_KEYWORDS,
+};
+
+constexpr std::string_view CHECK_POSITIONAL[] = {"message", "limits"};
+constexpr FunctionDescription CHECK_PARAMETERS{
+    .function_name = "check",
+    .class_name = std::nullopt,
+    .positional_parameter_names = CHECK_POSITIONAL,
+    .positional_only_parameters = 0,
+    .required_positional_parameters = 1,
+    .keyword_only_parameters = {},
+};
+
+constexpr std::string_view LIMITS_POSITIONAL[] = {"limits"};
+constexpr FunctionDescription LIMITS_PROBLEM_PARAMETERS{
+    .function_name = "limits_problem",
+    .class_name = std::nullopt,
+    .positional_parameter_names = LIMITS_POSITIONAL,
+    .positional_only_parameters = 0,
+    .required_positional_parameters = 1,
+    .keyword_only_parameters = {},
+};
+
+PyObject* raise(PyErr error) {
+    std::move(error).restore();
+    return nullptr;
+}
+
+std::string type_name(PyObject* object) { return Py_TYPE(object)->tp_name; }
+
+// A limit: a non-negative int (bool is refused, as it is not a size).
+Result<std::size_t> size_attribute(PyObject* limits, const char* name) {
+    const Owned value = Owned::steal(PyObject_GetAttrString(limits, name));
+    if (!value) return PyErr::fetch();
+    if (!PyLong_Check(value.get()) || PyBool_Check(value.get())) {
+        return PyErr::type_error("limits." + std::string(name) + " must be an int, not '" + type_name(value.get()) +
+                                 "'");
+    }
+    const Py_ssize_t size = PyLong_AsSsize_t(value.get());
+    if (size == -1 && PyErr_Occurred()) return PyErr::fetch();
+    if (size < 0) return PyErr::lazy(PyExc_ValueError, "limits." + std::string(name) + " must not be negative");
+    return static_cast<std::size_t>(size);
+}
+
+Result<std::vector<std::string>> schemes_attribute(PyObject* limits) {
+    constexpr const char* MESSAGE = "limits.uri_schemes must be a sequence of str";
+    const Owned value = Owned::steal(PyObject_GetAttrString(limits, "uri_schemes"));
+    if (!value) return PyErr::fetch();
+    if (PyUnicode_Check(value.get())) return PyErr::type_error(std::string(MESSAGE) + ", not a single str");
+    const Owned items = Owned::steal(PySequence_Fast(value.get(), MESSAGE));
+    if (!items) return PyErr::fetch();
+    std::vector<std::string> schemes;
+    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        PyObject* item = PySequence_Fast_GET_ITEM(items.get(), i);
+        if (!PyUnicode_Check(item)) return PyErr::type_error(std::string(MESSAGE) + ", not '" + type_name(item) + "'");
+        auto scheme = extract_str(item);
+        if (!scheme) return std::move(scheme).take_error();
+        schemes.emplace_back(*scheme);
+    }
+    return schemes;
+}
+
+// Reads a LineLimits (or any object with its attributes) into `out`.
+std::optional<PyErr> read_limits(PyObject* object, LineLimits& out) {
+    const std::array<std::pair<const char*, std::size_t LineLimits::*>, 4> sizes{{
+        {"alt_text", &LineLimits::alt_text},
+        {"uri", &LineLimits::uri},
+        {"label", &LineLimits::label},
+        {"bubble_bytes", &LineLimits::bubble_bytes},
+    }};
+    for (const auto& [name, field] : sizes) {
+        auto value = size_attribute(object, name);
+        if (!value) return std::move(value).take_error();
+        out.*field = *value;
+    }
+    auto schemes = schemes_attribute(object);
+    if (!schemes) return std::move(schemes).take_error();
+    out.uri_schemes = std::move(*schemes);
+    return std::nullopt;
+}
+
+// The limits that a `limits` argument names: LINE's own for None or nothing.
+class LimitsArgument {
+public:
+    std::optional<PyErr> read(PyObject* slot) {
+        if (!slot || slot == Py_None) return std::nullopt;
+        if (auto error = read_limits(slot, custom_)) return error;
+        limits_ = &custom_;
+        return std::nullopt;
+    }
+    const LineLimits& get() const noexcept { return *limits_; }
+
+private:
+    static inline const LineLimits LINE_LIMITS{};
+    LineLimits custom_;
+    const LineLimits* limits_ = &LINE_LIMITS;
+};
+
+Owned new_str(std::string_view text) {
+    return expect_object(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+Owned str_list(const std::vector<std::string>& texts) {
+    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(texts.size())));
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_str(texts[i]).release());
+    }
+    return list;
+}
+
+Owned problem_list(const std::vector<Problem>& problems) {
+    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(problems.size())));
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        const Problem& problem = problems[i];
+        Owned tuple = expect_object(PyTuple_New(3));
+        PyTuple_SET_ITEM(tuple.get(), 0, new_str(problem.code).release());
+        PyTuple_SET_ITEM(tuple.get(), 1, new_str(problem.path).release());
+        PyTuple_SET_ITEM(tuple.get(), 2, new_str(problem.message).release());
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), tuple.release());
+    }
+    return list;
+}
+
+// Runs `work`, raising ValueError for limits or messages that the library
+// refuses.
+template <class Work>
+PyObject* refusals_as_value_errors(Work&& work) {
+    try {
+        return work();
+    } catch (const std::invalid_argument& refused) {
+        return raise(PyErr::lazy(PyExc_ValueError, refused.what()));
+    }
+}
+
+PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                     PyObject* keyword_names) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, 4> slots{};
+        if (auto error = extract_arguments_fastcall(SPLIT_PARAMETERS, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        auto text = extract_str(slots[0]);
+        if (!text) return raise(argument_extraction_error("text", std::move(text).take_error()));
+        auto standalone = switch_argument(slots[1], "standalone_links_as_buttons");
+        if (!standalone) return raise(std::move(standalone).take_error());
+        auto decorate = switch_argument(slots[2], "decorate_links");
+        if (!decorate) return raise(std::move(decorate).take_error());
+        LimitsArgument limits;
+        if (auto error = limits.read(slots[3])) return raise(std::move(*error));
+        return refusals_as_value_errors([&] {
+            return str_list(split(*text, ConvertOptions{*standalone, *decorate}, limits.get())).release();
+        });
+    });
+}
+
+PyObject* call_check(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                     PyObject* keyword_names) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, 2> slots{};
+        if (auto error = extract_arguments_fastcall(CHECK_PARAMETERS, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        auto message = extract_str(slots[0]);
+        if (!message) return raise(argument_extraction_error("message", std::move(message).take_error()));
+        LimitsArgument limits;
+        if (auto error = limits.read(slots[1])) return raise(std::move(*error));
+        return refusals_as_value_errors([&] { return problem_list(check(*message, limits.get())).release(); });
+    });
+}
+
+PyObject* call_limits_problem(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                              PyObject* keyword_names) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, 1> slots{};
+        if (auto error =
+                extract_arguments_fastcall(LIMITS_PROBLEM_PARAMETERS, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        LineLimits limits;
+        if (auto error = read_limits(slots[0], limits)) return raise(std::move(*error));
+        if (const auto problem = limits_problem(limits)) return new_str(*problem).release();
+        Py_RETURN_NONE;
+    });
+}
+
+PyCFunction fastcall(PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
+PyMethodDef line_methods[] = {
+    {"split", fastcall(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "split(text, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
+     "Convert Telegram MarkdownV2 text to LINE Flex Message JSON strings that LINE accepts."},
+    {"check", fastcall(&call_check), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "check(message, limits=None)\n--\n\n"
+     "List what in one Flex Message JSON string LINE refuses, as (code, path, message) tuples."},
+    {"limits_problem", fastcall(&call_limits_problem), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "limits_problem(limits)\n--\n\n"
+     "Say why the limits cannot be worked with, or return None."},
+};
+
+}  // namespace
+
+int exec_line_module(PyObject* module) noexcept {
+    for (PyMethodDef& method : line_methods) {
+        if (add_function(module, &method) < 0) return -1;
+    }
+    return 0;
+}
+
+}  // namespace quenra::python
