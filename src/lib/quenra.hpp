@@ -53,8 +53,9 @@ struct LineLimits {
     std::vector<std::string> uri_schemes{"http", "https", "line", "tel"};
 };
 
-// Why `limits` cannot be worked with (every limit at least 1, and a bubble
-// large enough for one button of the longest URI), or nothing when it can.
+// Why `limits` cannot be worked with (room in altText for any one character,
+// every other limit at least 1, a bubble large enough for one button of the
+// longest URI, valid scheme names), or nothing when it can.
 std::optional<std::string> limits_problem(const LineLimits& limits);
 
 // What in a message breaks one of LINE's limits or is refused outright.

@@ -140,7 +140,7 @@ void require_valid(const LineLimits& limits) {
 }  // namespace line
 
 std::optional<std::string> limits_problem(const LineLimits& limits) {
-    if (limits.alt_text == 0) return "alt_text must be at least 1";
+    if (limits.alt_text < 2) return "alt_text must be at least 2 (room for any one character)";
     if (limits.uri == 0) return "uri must be at least 1";
     if (limits.label == 0) return "label must be at least 1";
     if (limits.bubble_bytes < limits.uri || limits.bubble_bytes - limits.uri < line::BUTTON_ROOM) {

@@ -27,6 +27,20 @@ public:
         return text;
     }
 
+    // A text like `markup`, with links that LINE accepts, refuses or that
+    // need repairs, custom emoji, long words and blank lines mixed in.
+    std::string delivery(std::size_t max_pieces = 60) {
+        static constexpr std::array<std::string_view, 16> PIECES{
+            "[a b](https://e.com/x)", "[](https://e.com)", "![😀](tg://emoji?id=1)", "[c](tg://resolve?domain=d)",
+            "[é](http://e/é\\)",      "[ ](u)",             "!",                        "\n\n",
+            "wordwordword",           " ",                  "👍🏽",                       "🇯🇵",
+            "*b _i_ b*",              "`c`",                "\n```\ncode\n```\n",   "e\u0301"};
+        std::string text;
+        const std::size_t pieces = pick(max_pieces + 1);
+        for (std::size_t i = 0; i < pieces; ++i) text += pick(3) == 0 ? PIECES[pick(PIECES.size())] : markup(3);
+        return text;
+    }
+
     std::size_t pick(std::size_t bound) {
         return std::uniform_int_distribution<std::size_t>(0, bound - 1)(random_);
     }

@@ -1,0 +1,176 @@
+// The properties that every result of `split` has, checked in one place for
+// the property tests and the fuzzer. Each check returns what failed, or an
+// empty string.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/convert.hpp"
+#include "flex/serialize.hpp"
+#include "flex_json.hpp"
+#include "lib/quenra.hpp"
+#include "line/pieces.hpp"
+#include "line/unicode.hpp"
+#include "line/uri.hpp"
+
+namespace quenra::testing {
+
+namespace split_detail {
+
+// Text with every white space character and every "!" left out.
+inline std::string without_space_and_bangs(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const line::CodePoint point = line::first_code_point(text);
+        if (!line::is_white_space(point.value) && point.value != '!') out.append(text.substr(0, point.length));
+        text.remove_prefix(point.length);
+    }
+    return out;
+}
+
+// The characters that spans show, each with the JSON of its span's look,
+// white space and "!" left out.
+struct ShownText {
+    std::string text;
+    std::vector<std::string> looks;  // one per byte of `text`
+
+    void add(std::string_view characters, const Span& span) {
+        const std::string look = to_json(Span{{}, span.weight, span.style, span.decoration, span.color, span.size});
+        const std::string kept = without_space_and_bangs(characters);
+        text += kept;
+        looks.insert(looks.end(), kept.size(), look);
+    }
+    void add(const FlexMessage& message) {
+        if (!message.contents.body) return;
+        for (const Component& component : message.contents.body->contents) {
+            for (const Span& span : std::get<Text>(component).contents) add(span.text, span);
+        }
+    }
+    friend bool operator==(const ShownText&, const ShownText&) = default;
+};
+
+inline std::vector<UriAction> buttons_of(const FlexMessage& message) {
+    std::vector<UriAction> out;
+    if (!message.contents.footer) return out;
+    for (const Component& component : message.contents.footer->contents) out.push_back(std::get<Button>(component).action);
+    return out;
+}
+
+inline std::string joined_labels(const FlexMessage& message) {
+    std::string out;
+    for (const UriAction& action : buttons_of(message)) out.append(out.empty() ? "" : "\n").append(action.label);
+    return out;
+}
+
+// True when the parts' altTexts, joined, are `whole` but for white space and
+// "!"; a part without a body may instead carry its buttons' labels.
+inline bool alt_texts_join(const std::vector<FlexMessage>& parts, const std::string& whole) {
+    std::set<std::size_t> reached{0};
+    for (const FlexMessage& part : parts) {
+        const std::string alt = without_space_and_bangs(part.altText);
+        std::set<std::size_t> next;
+        for (const std::size_t at : reached) {
+            if (whole.compare(at, alt.size(), alt) == 0) next.insert(at + alt.size());
+            if (!part.contents.body && part.altText == joined_labels(part)) next.insert(at);
+        }
+        reached = std::move(next);
+    }
+    return reached.contains(whole.size());
+}
+
+// The same where some of `whole` may be missing: text that shows nowhere (a
+// code block inside a styled run or link text) leaves no part when it fills
+// parts alone.
+inline bool alt_texts_join_with_gaps(const std::vector<FlexMessage>& parts, const std::string& whole) {
+    std::size_t at = 0;
+    for (const FlexMessage& part : parts) {
+        const std::string alt = without_space_and_bangs(part.altText);
+        if (const std::size_t found = whole.find(alt, at); found != std::string::npos) {
+            at = found + alt.size();
+        } else if (part.contents.body || part.altText != joined_labels(part)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace split_detail
+
+// `split`'s properties for one text: every part reads back and passes
+// `check`; a message that passes is returned alone and unchanged; the parts'
+// altTexts join to the whole's, their shown characters and styles to those
+// of the repaired document, and their buttons to its buttons; and the same
+// text gives the same bytes.
+inline std::string split_property_failure(std::string_view text, const ConvertOptions& options,
+                                          const LineLimits& limits) {
+    using namespace split_detail;
+    const std::vector<std::string> parts = split(text, options, limits);
+    if (parts != split(text, options, limits)) return "same input, same output";
+    const std::string whole = quenra_json_with_options(text, options);
+    if (check(whole, limits).empty()) return parts == std::vector{whole} ? "" : "a message that passes is kept alone";
+
+    std::vector<FlexMessage> messages;
+    ShownText shown;
+    std::vector<UriAction> buttons;
+    for (const std::string& part : parts) {
+        auto message = read_flex_message(part);
+        if (!message) return "a part is compact JSON of a Flex message: " + part;
+        if (!check(part, limits).empty()) return "a part passes check: " + part + "\n" + check(part, limits)[0].message;
+        shown.add(*message);
+        for (UriAction& action : buttons_of(*message)) buttons.push_back(std::move(action));
+        messages.push_back(std::move(*message));
+    }
+    ShownText pieces_shown;
+    std::vector<UriAction> pieces_buttons;
+    bool unshown_text = false;
+    for (const line::Piece& piece : line::read_pieces(text, options, limits)) {
+        if (piece.kind == line::Piece::Kind::Shown) pieces_shown.add(piece.span.text, piece.span);
+        if (piece.kind == line::Piece::Kind::Button) pieces_buttons.push_back(piece.action);
+        if (piece.kind == line::Piece::Kind::Hidden && !line::is_blank(piece.span.text)) unshown_text = true;
+    }
+    const std::string whole_alt = without_space_and_bangs(convert(text, options).altText);
+    if (!(unshown_text ? alt_texts_join_with_gaps : alt_texts_join)(messages, whole_alt)) {
+        return "the parts' altTexts join to the whole's";
+    }
+    if (shown != pieces_shown) return "the parts show the repaired document's characters in its styles";
+    if (buttons != pieces_buttons) return "the parts' buttons are the repaired document's";
+    return "";
+}
+
+// The repaired document against the exact conversion, where both show every
+// link in the running text in the style around it: the same characters in
+// the same styles, but for the "!" of custom emoji; and the buttons of the
+// links LINE accepts, with their URIs and labels repaired.
+inline std::string repair_property_failure(std::string_view text, const LineLimits& limits) {
+    using namespace split_detail;
+    const ConvertOptions options{false, false};
+    const FlexMessage exact = convert(text, options);
+    ShownText exact_shown, repaired_shown;
+    exact_shown.add(exact);
+    std::vector<UriAction> expected_buttons, repaired_buttons;
+    for (const UriAction& action : buttons_of(exact)) {
+        if (const auto uri = line::repair_uri(action.uri, limits)) {
+            expected_buttons.push_back(UriAction{line::repair_label(action.label, *uri, limits), *uri});
+        }
+    }
+    for (const line::Piece& piece : line::read_pieces(text, options, limits)) {
+        if (piece.kind == line::Piece::Kind::Shown) repaired_shown.add(piece.span.text, piece.span);
+        if (piece.kind == line::Piece::Kind::Button) repaired_buttons.push_back(piece.action);
+    }
+    if (exact_shown != repaired_shown) return "repairs keep the characters and their styles";
+    if (expected_buttons.size() != repaired_buttons.size()) return "a button for every link LINE accepts";
+    for (std::size_t i = 0; i < expected_buttons.size(); ++i) {
+        const UriAction& expected = expected_buttons[i];
+        const UriAction& repaired = repaired_buttons[i];
+        // A label of huge grapheme clusters may be cut further to fit a message.
+        const bool label_ok = repaired.label == expected.label ||
+                              (repaired.label.ends_with("\u2026") && repaired.label.size() < expected.label.size());
+        if (repaired.uri != expected.uri || !label_ok) return "buttons are the links' with repairs";
+    }
+    return "";
+}
+
+}  // namespace quenra::testing
