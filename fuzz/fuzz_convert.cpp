@@ -3,7 +3,9 @@
 // result is compact JSON of a Flex message of the expected shape, that its
 // alternative text is the stripped input, and that a second call gives the
 // same bytes. For shorter inputs it also checks that the indexed searches
-// scan exactly as the straightforward ones. A failed check aborts, which the
+// scan exactly as the straightforward ones. It checks `split`'s properties
+// under LINE's limits and under small limits taken from the input, and that
+// `check` reads any bytes without failing. A failed check aborts, which the
 // fuzzer reports with the input.
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include "flex_json.hpp"
 #include "fragment_text.hpp"
 #include "lib/quenra.hpp"
+#include "split_properties.hpp"
 
 namespace {
 
@@ -80,6 +83,37 @@ void check_shape(const quenra::FlexMessage& message) {
     }
 }
 
+// Small limits, from the first bytes of the input, so that short inputs are
+// cut and repaired too.
+quenra::LineLimits small_limits(std::string_view text) {
+    const auto byte = [&](std::size_t i) -> std::size_t {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    };
+    quenra::LineLimits limits;
+    limits.alt_text = 2 + byte(0) % 64;
+    limits.label = 1 + byte(1) % 16;
+    limits.uri = 1 + byte(2) % 64;
+    limits.bubble_bytes = limits.uri + 1024 + byte(3) * 4;
+    return limits;
+}
+
+void check_split(std::string_view text) {
+    for (const quenra::LineLimits& limits : {quenra::LineLimits{}, small_limits(text)}) {
+        for (const quenra::ConvertOptions options : {quenra::ConvertOptions{true, true}, {false, false}}) {
+            const std::string failure = quenra::testing::split_property_failure(text, options, limits);
+            if (!failure.empty()) std::fprintf(stderr, "%s\n", failure.c_str());
+            check(failure.empty(), "split's properties");
+        }
+        const std::string failure = quenra::testing::repair_property_failure(text, limits);
+        if (!failure.empty()) std::fprintf(stderr, "%s\n", failure.c_str());
+        check(failure.empty(), "repairs keep the document");
+    }
+    try {
+        (void)quenra::check(text);
+    } catch (const quenra::UnreadableMessage&) {
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -97,6 +131,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             check_shape(*message);
             check(!utf8 || is_utf8(json), "UTF-8 in, UTF-8 out");
         }
+    }
+    if (utf8) {
+        check_split(text);
+    } else {
+        (void)quenra::split(text, {true, true}, small_limits(text));  // must not fail
     }
     if (size <= REFERENCE_LIMIT) {
         std::vector<std::string> indexed, reference;
