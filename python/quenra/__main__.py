@@ -1,6 +1,6 @@
 """Command line: convert MarkdownV2 text from a file or standard input.
 
-    python -m quenra [--inline-links] [--plain-links] [--pretty] [FILE]
+    python -m quenra [--inline-links] [--plain-links] [--pretty | --split | --check] [FILE]
 """
 
 from __future__ import annotations
@@ -9,7 +9,7 @@ import argparse
 import json
 import sys
 
-from quenra import __version__, quenra
+from quenra import __version__, check, quenra, split
 
 
 def _parser() -> argparse.ArgumentParser:
@@ -34,7 +34,18 @@ def _parser() -> argparse.ArgumentParser:
         action="store_true",
         help="do not colour and underline links in the running text (decorate_links=False)",
     )
-    parser.add_argument("--pretty", action="store_true", help="indent the JSON for people to read")
+    output = parser.add_mutually_exclusive_group()
+    output.add_argument("--pretty", action="store_true", help="indent the JSON for people to read")
+    output.add_argument(
+        "--split",
+        action="store_true",
+        help="print messages that LINE accepts, one JSON message a line (JSON Lines)",
+    )
+    output.add_argument(
+        "--check",
+        action="store_true",
+        help="print what LINE would refuse in the message, one problem a line; exit 1 when there is any",
+    )
     parser.add_argument("--version", action="version", version=f"%(prog)s {__version__}")
     return parser
 
@@ -63,11 +74,15 @@ def main(argv: list[str] | None = None) -> int:
     except UnicodeDecodeError as error:
         return _fail(f"{source} is not UTF-8 text (byte 0x{data[error.start]:02x} at offset {error.start})")
 
-    result = quenra(
-        text,
-        standalone_links_as_buttons=not args.inline_links,
-        decorate_links=not args.plain_links,
-    )
+    options = {"standalone_links_as_buttons": not args.inline_links, "decorate_links": not args.plain_links}
+    if args.split:
+        sys.stdout.writelines(message + "\n" for message in split(text, **options))
+        return 0
+    result = quenra(text, **options)
+    if args.check:
+        problems = check(result)
+        sys.stdout.writelines(f"{problem}\n" for problem in problems)
+        return 1 if problems else 0
     if args.pretty:
         result = json.dumps(json.loads(result), indent=2, ensure_ascii=False)
     sys.stdout.write(result + "\n")

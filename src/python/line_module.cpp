@@ -57,10 +57,22 @@ PyObject* raise(PyErr error) {
 
 std::string type_name(PyObject* object) { return Py_TYPE(object)->tp_name; }
 
+// An attribute of a limits object; a missing one is a TypeError that names
+// what was expected.
+Result<Owned> limits_attribute(PyObject* limits, const char* name) {
+    Owned value = Owned::steal(PyObject_GetAttrString(limits, name));
+    if (value) return value;
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
+    PyErr_Clear();
+    return PyErr::type_error("limits must be a LineLimits or None, not '" + type_name(limits) + "' (it has no " +
+                             name + ")");
+}
+
 // A limit: a non-negative int (bool is refused, as it is not a size).
 Result<std::size_t> size_attribute(PyObject* limits, const char* name) {
-    const Owned value = Owned::steal(PyObject_GetAttrString(limits, name));
-    if (!value) return PyErr::fetch();
+    auto attribute = limits_attribute(limits, name);
+    if (!attribute) return std::move(attribute).take_error();
+    const Owned value = std::move(*attribute);
     if (!PyLong_Check(value.get()) || PyBool_Check(value.get())) {
         return PyErr::type_error("limits." + std::string(name) + " must be an int, not '" + type_name(value.get()) +
                                  "'");
@@ -73,8 +85,9 @@ Result<std::size_t> size_attribute(PyObject* limits, const char* name) {
 
 Result<std::vector<std::string>> schemes_attribute(PyObject* limits) {
     constexpr const char* MESSAGE = "limits.uri_schemes must be a sequence of str";
-    const Owned value = Owned::steal(PyObject_GetAttrString(limits, "uri_schemes"));
-    if (!value) return PyErr::fetch();
+    auto attribute = limits_attribute(limits, "uri_schemes");
+    if (!attribute) return std::move(attribute).take_error();
+    const Owned value = std::move(*attribute);
     if (PyUnicode_Check(value.get())) return PyErr::type_error(std::string(MESSAGE) + ", not a single str");
     const Owned items = Owned::steal(PySequence_Fast(value.get(), MESSAGE));
     if (!items) return PyErr::fetch();

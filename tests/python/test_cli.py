@@ -8,7 +8,7 @@ from pathlib import Path
 
 import pytest
 
-from quenra import quenra
+from quenra import check, quenra, split
 
 EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "announcement.md"
 
@@ -74,3 +74,18 @@ def test_help_names_the_flags():
     assert done.returncode == 0
     assert all(flag in done.stdout.decode() for flag in ("--inline-links", "--plain-links", "--pretty"))
     assert os.path.basename(sys.executable)  # the interpreter under test ran it
+
+
+def test_split_prints_json_lines():
+    text = "Thanks [Anna](tg://user?id=1)\n\n" + "word " * 400
+    done = run("--split", stdin=text.encode())
+    assert done.returncode == 0
+    assert done.stdout.decode().splitlines() == split(text)
+
+
+@pytest.mark.parametrize(("text", "status", "lines"), [("*Hi*", 0, 0), ("[Anna](tg://user?id=1) x", 1, 1), ("", 1, 2)])
+def test_check_prints_problems_and_fails_on_any(text, status, lines):
+    done = run("--check", stdin=text.encode())
+    assert done.returncode == status
+    assert done.stdout.decode().splitlines() == [str(p) for p in check(quenra(text))]
+    assert len(done.stdout.decode().splitlines()) == lines

@@ -9,11 +9,13 @@ import numpy as np
 import pytest
 
 from conftest import vectorcall
-from quenra import quenra
+from quenra import LineLimits, check, quenra, split
 
 TEXT = "*Hi* _there_ [Docs](https://example.com)\n```\ncode\n```\n||spoiler|| 日本語 😀"
 FLAG = np.bool_(False)
 NOT_A_BOOL = 12345678901234567890
+LIMITS = LineLimits(alt_text=20)
+LONG = "Thanks [Anna](tg://user?id=1) " + TEXT * 20
 
 
 def calls():
@@ -29,6 +31,12 @@ def calls():
     yield lambda: quenra(TEXT, decorate_links=NOT_A_BOOL)
     yield lambda: quenra("\ud800")
     yield lambda: vectorcall(quenra, [TEXT], [(NOT_A_BOOL, 1)])
+    yield lambda: split(LONG)
+    yield lambda: split(LONG, limits=LIMITS, decorate_links=FLAG)
+    yield lambda: split(TEXT, limits="tight")
+    yield lambda: split(TEXT, limits=NOT_A_BOOL)
+    yield lambda: check(quenra(LONG), LIMITS)
+    yield lambda: check("{")
 
 
 def run_all(rounds):
@@ -36,7 +44,7 @@ def run_all(rounds):
         for call in calls():
             try:
                 call()
-            except (TypeError, UnicodeEncodeError):
+            except (TypeError, ValueError, UnicodeEncodeError):
                 pass
 
 
@@ -50,7 +58,7 @@ def resident_kib():
 
 def test_reference_counts_of_arguments_and_results():
     run_all(10)
-    watched = [TEXT, FLAG, NOT_A_BOOL, None, True, False]
+    watched = [TEXT, FLAG, NOT_A_BOOL, None, True, False, LIMITS, LONG]
     before = [sys.getrefcount(obj) for obj in watched]
     run_all(2000)
     gc.collect()

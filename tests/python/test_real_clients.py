@@ -179,3 +179,28 @@ def test_named_differences_from_telegram(difference, text, entities, markdown, s
     assert difference_class(text, entities) == difference
     assert markdown_v2(text, entities) == markdown
     assert alt_text(markdown) == seen and seen != text
+
+
+def test_split_delivers_what_telegram_writes_and_line_would_refuse():
+    """A channel post with a mention of a user without a username and a custom
+    emoji, as python-telegram-bot writes it: LINE's SDK takes the converted
+    message (it checks structure, not limits), though LINE refuses it; every
+    part that split makes passes check and the SDK."""
+    messaging = pytest.importorskip("linebot.v3.messaging")
+    from quenra import check, split
+
+    anna = telegram.User(987654321, "Anna", False)
+    text = "Thanks Anna 🔥\n\n" + "A long post. " * 200
+    entities = [E(E.TEXT_MENTION, 7, 4, user=anna), E(E.CUSTOM_EMOJI, 12, 2, custom_emoji_id="5420315771991497307")]
+    markdown = markdown_v2(text, entities)
+    assert "[Anna](tg://user?id=987654321) ![🔥](tg://emoji?id=5420315771991497307)" in markdown
+
+    whole = quenra(markdown)
+    messaging.FlexMessage.from_json(whole)
+    assert {p.code for p in check(whole)} == {"uri_scheme", "alt_text_too_long"}
+    parts = split(markdown)
+    assert len(parts) == 3
+    for part in parts:
+        assert check(part) == []
+        messaging.FlexMessage.from_json(part)
+    assert "".join("".join(json.loads(p)["altText"].split()) for p in parts) == "".join(text.split())
