@@ -7,7 +7,9 @@ scaling benchmark first. Sections:
 2. scaling of the hostile text families at 64 KiB, 256 KiB and 1 MiB;
 3. peers on the same texts, as time ratios to quenra;
 4. the cost of one call against a call of len("");
-5. peak memory of one call on 1 MiB and 16 MiB inputs.
+5. peak memory of one call on 1 MiB and 16 MiB inputs;
+6. delivering to LINE: split against quenra, check's reading speed, and
+   split's scaling on texts it must cut and repair.
 """
 
 from __future__ import annotations
@@ -21,7 +23,7 @@ import sys
 import time
 from pathlib import Path
 
-from quenra import quenra
+from quenra import check, quenra, split
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests" / "python"))
@@ -140,11 +142,11 @@ def run_scaling(binary: Path, reference_budget: float, env: dict[str, str] | Non
     results: dict[str, list[dict]] = {}
     for line in lines.splitlines():
         row = json.loads(line)
-        results.setdefault(row["family"], []).append(row)
+        results.setdefault(row.get("family") or "delivery: " + row["delivery"], []).append(row)
     return results
 
 
-def scaling(table: Table, binary: Path, reference_budget: float) -> None:
+def scaling(table: Table, binary: Path, reference_budget: float) -> dict[str, list[dict]]:
     # Ratios for 4x more text are given twice: with glibc's allocator as it
     # is, and with it kept from handing big blocks back to the system, which
     # makes every new block of megabytes cost fresh pages.
@@ -154,6 +156,8 @@ def scaling(table: Table, binary: Path, reference_budget: float) -> None:
     in_heap = run_scaling(binary, 0, in_heap_env)
     plain = results["plain text"][-1]
     for family, rows in results.items():
+        if family.startswith("delivery: "):
+            continue
         times = [r["convert_s"] for r in rows]
         kept = [r["convert_s"] for r in in_heap[family]]
         ratios = " / ".join(f"{b / a:.1f}x" for a, b in zip(times, times[1:]))
@@ -167,6 +171,20 @@ def scaling(table: Table, binary: Path, reference_budget: float) -> None:
             f"4x text: {ratios} (heap kept: {kept_ratios}); at 1 MiB {times[-1] / plain['convert_s']:.0f}x plain "
             f"text's time, output {rows[-1]['output_bytes'] / rows[-1]['size']:.1f} B per byte; "
             f"scan {scans}; straightforward scan {straightforward}",
+        )
+    return results
+
+
+def split_scaling(table: Table, results: dict[str, list[dict]]) -> None:
+    table.section("7. split (C++) at 64 KiB, 256 KiB and 1 MiB: every family, and texts it must cut and repair")
+    for family, rows in results.items():
+        times = [r["split_s"] for r in rows]
+        ratios = " / ".join(f"{b / a:.1f}x" for a, b in zip(times, times[1:]))
+        table.add(
+            family,
+            ", ".join(f"{t * 1e3:.1f} ms" for t in times),
+            f"4x text: {ratios}; {times[-1] / rows[-1]['convert_s']:.1f}x quenra's time at 1 MiB; "
+            f"{rows[-1]['parts']} messages",
         )
 
 
@@ -213,6 +231,46 @@ def memory(table: Table, messages: list[str]) -> None:
             )
 
 
+def delivery(table: Table, messages: list[str], big: str, ours: dict[str, float]) -> None:
+    table.section("6. Delivering to LINE: split and check")
+    split_time = best_seconds(per_corpus(split, messages))
+    table.add(
+        "split / quenra, per corpus message",
+        f"{split_time / ours['messages']:.2f}x",
+        "target: at most 1.3x (every corpus message passes, so split returns quenra's result)",
+    )
+    results = [quenra(m) for m in messages]
+    json_bytes = sum(len(r.encode()) for r in results)
+    check_time = best_seconds(lambda: [check(r) for r in results])
+    table.add(
+        "check, corpus results",
+        f"{json_bytes / check_time / 1e6:.0f} MB/s",
+        f"target: at least 200 MB/s; {len(results) / check_time:,.0f} messages/s",
+    )
+    parts = split(big)
+    part_bytes = sum(len(p.encode()) for p in parts)
+    part_time = best_seconds(lambda: [check(p) for p in parts], rounds=3)
+    table.add(
+        f"check, the {len(parts)} messages of a {len(big.encode()) / MIB:.0f} MiB text",
+        f"{part_bytes / part_time / 1e6:.0f} MB/s",
+        f"{part_bytes / len(parts) / 1e3:.1f} kB per message",
+    )
+    post = large_text(messages, 4096)[:4096]
+    post_split = best_seconds(lambda: split(post))
+    post_quenra = best_seconds(lambda: quenra(post))
+    table.add(
+        "split of a 4096-character post (Telegram's longest)",
+        f"{post_split * 1e6:.0f} µs",
+        f"{post_split / post_quenra:.1f}x quenra's time; {len(split(post))} messages",
+    )
+    big_split = best_seconds(lambda: split(big), rounds=3)
+    table.add(
+        f"split of the {len(big.encode()) / MIB:.0f} MiB text",
+        f"{len(big.encode()) / big_split / 1e6:.0f} MB/s",
+        f"{big_split / ours['big']:.1f}x quenra's time; {len(parts)} messages",
+    )
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--scaling-binary", type=Path, help="the C++ scaling benchmark (bench/scaling.cpp)")
@@ -224,11 +282,13 @@ def main() -> None:
     big = large_text(messages, MIB)
     table = Table()
     ours = throughput(table, messages, big)
-    if args.scaling_binary:
-        scaling(table, args.scaling_binary, args.reference_budget)
+    results = scaling(table, args.scaling_binary, args.reference_budget) if args.scaling_binary else None
     peer_ratios(table, messages, big, ours)
     call_cost(table)
     memory(table, messages)
+    delivery(table, messages, big, ours)
+    if results:
+        split_scaling(table, results)
     table.print()
 
 

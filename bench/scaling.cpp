@@ -1,7 +1,9 @@
 // Times conversions of the hostile text families at growing sizes, with the
 // library's indexed searches, and scans with the straightforward searches
-// beside them while those finish in reasonable time. Prints one JSON object
-// per measurement, for bench/run.py to tabulate (or for people to read).
+// beside them while those finish in reasonable time; and `split` of the same
+// families and of texts that LINE's limits make it cut and repair. Prints one
+// JSON object per measurement, for bench/run.py to tabulate (or for people to
+// read).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -63,6 +65,20 @@ std::vector<double> reference_scan_times(const quenra::testing::HostileFamily& f
     return times;
 }
 
+// Texts that make `split` repair or cut at every step.
+const std::vector<quenra::testing::HostileFamily>& delivery_families() {
+    static const std::vector<quenra::testing::HostileFamily> families{
+        {"one long word", "a", ""},
+        {"one grapheme cluster", "\u0301", "e"},
+        {"links LINE refuses", "[a](u) ", ""},
+        {"custom emoji", "![\U0001F600](tg://emoji?id=1)", ""},
+        {"digest lines", "[Story](https://e.com/s)\n", ""},
+        {"blank lines", "\n\n", "x"},
+        {"paragraphs", "Lorem ipsum dolor sit amet, consectetur.\n\n", ""},
+    };
+    return families;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,10 +95,23 @@ int main(int argc, char** argv) {
                 output_size = quenra::quenra_json_with_options(text, options).size();
             });
             const double scan = best_time(3, [&] { (void)quenra::strip_markdown<quenra::IndexedSearch>(text); });
+            std::size_t parts = 0;
+            const double split = best_time(2, [&] { parts = quenra::split(text, options).size(); });
             std::printf(
                 "{\"family\":%s,\"size\":%zu,\"convert_s\":%.6g,\"scan_s\":%.6g,\"reference_scan_s\":%.6g,"
-                "\"output_bytes\":%zu}\n",
-                json_string(family.name).c_str(), text.size(), convert, scan, reference[i], output_size);
+                "\"output_bytes\":%zu,\"split_s\":%.6g,\"parts\":%zu}\n",
+                json_string(family.name).c_str(), text.size(), convert, scan, reference[i], output_size, split, parts);
+            std::fflush(stdout);
+        }
+    }
+    for (const auto& family : delivery_families()) {
+        for (const std::size_t size : sizes) {
+            const std::string text = quenra::testing::hostile_text(family, size);
+            const double convert = best_time(3, [&] { (void)quenra::quenra_json_with_options(text, options); });
+            std::size_t parts = 0;
+            const double split = best_time(2, [&] { parts = quenra::split(text, options).size(); });
+            std::printf("{\"delivery\":%s,\"size\":%zu,\"convert_s\":%.6g,\"split_s\":%.6g,\"parts\":%zu}\n",
+                        json_string(family.name).c_str(), text.size(), convert, split, parts);
             std::fflush(stdout);
         }
     }

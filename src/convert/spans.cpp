@@ -4,31 +4,6 @@
 
 namespace quenra {
 
-namespace {
-
-bool same_text_attribute(const std::optional<std::string>& span_value,
-                         const std::optional<std::string_view>& style_value) {
-    if (span_value.has_value() != style_value.has_value()) return false;
-    return !span_value || *span_value == *style_value;
-}
-
-std::optional<std::string> owned(const std::optional<std::string_view>& value) {
-    if (!value) return std::nullopt;
-    return std::string(*value);
-}
-
-}  // namespace
-
-bool has_style(const Span& span, const SpanStyle& style) {
-    return span.weight == style.weight && span.style == style.style && span.decoration == style.decoration &&
-           same_text_attribute(span.color, style.color) && same_text_attribute(span.size, style.size);
-}
-
-Span styled_span(std::string_view characters, const SpanStyle& style) {
-    return Span{std::string(characters), style.weight, style.style, style.decoration, owned(style.color),
-                owned(style.size)};
-}
-
 SpanStyle run_style(SpanStyle style, std::string_view delimiter) {
     if (delimiter == "*") {
         style.weight = FontWeight::Bold;

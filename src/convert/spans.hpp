@@ -46,11 +46,34 @@ enum class LinkReading : unsigned char {
 // The span that shows code: the text verbatim, red and small.
 Span code_span(std::string code);
 
+namespace span_detail {
+
+inline bool same_text_attribute(const std::optional<std::string>& span_value,
+                                const std::optional<std::string_view>& style_value) {
+    if (span_value.has_value() != style_value.has_value()) return false;
+    return !span_value || *span_value == *style_value;
+}
+
+inline std::optional<std::string> owned(const std::optional<std::string_view>& value) {
+    if (!value) return std::nullopt;
+    return std::string(*value);
+}
+
+}  // namespace span_detail
+
 // True when `span` has exactly `style`, in all five fields.
-bool has_style(const Span& span, const SpanStyle& style);
+inline bool has_style(const Span& span, const SpanStyle& style) {
+    using span_detail::same_text_attribute;
+    return span.weight == style.weight && span.style == style.style && span.decoration == style.decoration &&
+           same_text_attribute(span.color, style.color) && same_text_attribute(span.size, style.size);
+}
 
 // A new span of `characters` in `style`.
-Span styled_span(std::string_view characters, const SpanStyle& style);
+inline Span styled_span(std::string_view characters, const SpanStyle& style) {
+    using span_detail::owned;
+    return Span{std::string(characters), style.weight, style.style, style.decoration, owned(style.color),
+                owned(style.size)};
+}
 
 // The style inside a run opened by `delimiter`.
 SpanStyle run_style(SpanStyle style, std::string_view delimiter);

@@ -4,6 +4,7 @@
 #include <rapidjson/error/en.h>
 
 #include <array>
+#include <cstddef>
 #include <initializer_list>
 
 namespace quenra {
@@ -195,8 +196,19 @@ FlexMessage read_message(const Value& value) {
 }  // namespace
 
 ReadResult read_flex_message(std::string_view json) {
-    rapidjson::Document document;
-    document.Parse<rapidjson::kParseValidateEncodingFlag>(json.data(), json.size());
+    // Parsed in place, in a copy: strings are unescaped where they stand
+    // instead of being copied into the document. The document's nodes start
+    // in a buffer on the stack, so that a message of a few kilobytes costs
+    // no allocation for them. Strings are not checked to be UTF-8: a Python
+    // str always is, and the records take any bytes.
+    if (const std::size_t nul = json.find('\0'); nul != std::string_view::npos) {
+        return {std::nullopt, "invalid JSON at offset " + std::to_string(nul) + ": a NUL byte"};
+    }
+    std::string text(json);
+    alignas(std::max_align_t) char nodes[8192];
+    rapidjson::MemoryPoolAllocator<> allocator(nodes, sizeof nodes);
+    rapidjson::Document document(&allocator);
+    document.ParseInsitu(text.data());
     if (document.HasParseError()) {
         return {std::nullopt, "invalid JSON at offset " + std::to_string(document.GetErrorOffset()) + ": " +
                                   rapidjson::GetParseError_En(document.GetParseError())};

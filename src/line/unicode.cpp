@@ -50,6 +50,14 @@ bool is_blank(std::string_view text) noexcept {
 
 bool GraphemeBreaks::boundary_before(char32_t code_point) noexcept {
     const auto next = static_cast<utf8proc_int32_t>(code_point);
+    if (started_ && code_point < 0x80 && previous_ < 0x80) {
+        // Between two ASCII characters only CR LF holds together, and the
+        // state after an ASCII character is the one a fresh start gives.
+        const bool boundary = !(previous_ == '\r' && code_point == '\n');
+        previous_ = code_point;
+        state_ = 0;
+        return boundary;
+    }
     if (!started_) {
         started_ = true;
         previous_ = code_point;

@@ -200,6 +200,7 @@ TEST(Check, NamesWhatItCannotRead) {
     const std::vector<std::pair<std::string, std::string>> cases{
         {"{\"type\":\"flex\",", "invalid JSON at offset 15: Missing a name for object member."},
         {"[]", "expected an object at /"},
+        {std::string("{}\0{", 4), "invalid JSON at offset 2: a NUL byte"},
         {R"({"type":"flex","altText":"a"})", "missing member \"contents\" at /"},
         {R"({"type":"flex","altText":1,"contents":{"type":"bubble"}})", "expected a string at /altText"},
         {R"({"type":"flex","altText":"a","contents":{"type":"bubble","header":{}}})", "unexpected member \"header\" at /contents"},
