@@ -204,3 +204,20 @@ def test_split_delivers_what_telegram_writes_and_line_would_refuse():
         assert check(part) == []
         messaging.FlexMessage.from_json(part)
     assert "".join("".join(json.loads(p)["altText"].split()) for p in parts) == "".join(text.split())
+
+
+def test_relay_example_pushes_every_part_five_to_a_request():
+    pytest.importorskip("linebot.v3.messaging")
+    import importlib.util
+
+    spec = importlib.util.spec_from_file_location("line_relay", ROOT / "examples" / "line_relay.py")
+    relay = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(relay)
+    from quenra import split
+
+    digest = "".join(f"[Story {i}](https://example.com/{i})\n" for i in range(1500))
+    requests = relay.push_requests("U0123", digest)
+    assert [len(r.messages) for r in requests[:-1]] == [5] * (len(requests) - 1) and len(requests) > 1
+    sent = [message.to_dict() for request in requests for message in request.messages]
+    assert sent == [json.loads(part) for part in split(digest)]
+    assert relay.push_requests("U0123", "") == []
