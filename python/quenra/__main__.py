@@ -74,11 +74,12 @@ def main(argv: list[str] | None = None) -> int:
     except UnicodeDecodeError as error:
         return _fail(f"{source} is not UTF-8 text (byte 0x{data[error.start]:02x} at offset {error.start})")
 
-    options = {"standalone_links_as_buttons": not args.inline_links, "decorate_links": not args.plain_links}
+    standalone, decorate = not args.inline_links, not args.plain_links
     if args.split:
-        sys.stdout.writelines(message + "\n" for message in split(text, **options))
+        messages = split(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
+        sys.stdout.writelines(message + "\n" for message in messages)
         return 0
-    result = quenra(text, **options)
+    result = quenra(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
     if args.check:
         problems = check(result)
         sys.stdout.writelines(f"{problem}\n" for problem in problems)
