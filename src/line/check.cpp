@@ -148,7 +148,7 @@ std::optional<std::string> limits_problem(const LineLimits& limits) {
                " (room for one button), not " + std::to_string(limits.bubble_bytes);
     }
     for (const std::string& scheme : limits.uri_schemes) {
-        if (line::uri_scheme(scheme + ":") != scheme) return "\"" + scheme + "\" is not a URI scheme";
+        if (!line::is_scheme_name(scheme)) return "\"" + scheme + "\" is not a URI scheme";
     }
     return std::nullopt;
 }

@@ -306,7 +306,11 @@ std::vector<std::string> split(std::string_view text, const ConvertOptions& opti
     const FlexMessage message = convert(text, options);
     std::string json = message_json(message, text.size());
     const std::size_t bubble_bytes = json.size() - message_frame_size(message);
-    if (line::find_problems(message, bubble_bytes, limits).empty()) return {std::move(json)};
+    if (line::find_problems(message, bubble_bytes, limits).empty()) {
+        std::vector<std::string> alone;
+        alone.push_back(std::move(json));
+        return alone;
+    }
     const std::vector<line::Piece> pieces = line::read_pieces(text, options, limits);
     return line::Cutter(pieces, limits).messages();
 }

@@ -2,6 +2,9 @@
 
 #include <utf8proc.h>
 
+#include <cstdint>
+#include <cstring>
+
 namespace quenra::line {
 
 namespace {
@@ -21,14 +24,29 @@ CodePoint first_code_point(std::string_view text) noexcept {
 }
 
 std::size_t utf16_length(std::string_view text) noexcept {
-    // Every byte but a continuation byte starts a code unit; a four-byte
-    // sequence (a code point beyond U+FFFF) takes a second one.
+    // Every byte but a continuation byte (10xxxxxx) starts a code unit; a
+    // four-byte lead (11110xxx), for a code point beyond U+FFFF, starts a
+    // second one. Eight bytes are counted at a time: shifting the word left
+    // brings each byte's lower bits under its own high bit.
+    constexpr std::uint64_t HIGHS = 0x8080808080808080u;
+    constexpr std::uint64_t ONES = 0x0101010101010101u;
+    // The number of high bits set, summed into the top byte by one multiply.
+    const auto count = [](std::uint64_t highs) { return static_cast<std::size_t>(((highs >> 7) * ONES) >> 56); };
+    const auto units_of = [&](std::uint64_t word, std::size_t bytes) {
+        const std::uint64_t continuation = word & ~(word << 1) & HIGHS;
+        const std::uint64_t four_byte_lead = word & (word << 1) & (word << 2) & (word << 3) & HIGHS;
+        return bytes - count(continuation) + count(four_byte_lead);
+    };
     std::size_t units = 0;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        units += static_cast<std::size_t>((byte & 0xC0) != 0x80) + static_cast<std::size_t>(byte >= 0xF0);
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        units += units_of(word, 8);
     }
-    return units;
+    std::uint64_t rest = 0;
+    std::memcpy(&rest, text.data() + i, text.size() - i);
+    return units + units_of(rest, text.size() - i);
 }
 
 bool is_white_space(char32_t code_point) noexcept {

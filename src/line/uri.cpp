@@ -88,14 +88,18 @@ std::string percent_encoded(std::string_view uri) {
 
 }  // namespace
 
-std::optional<std::string_view> uri_scheme(std::string_view uri) noexcept {
-    if (uri.empty() || !is_alpha(uri.front())) return std::nullopt;
-    for (std::size_t i = 1; i < uri.size(); ++i) {
-        const char c = uri[i];
-        if (c == ':') return uri.substr(0, i);
-        if (!is_alpha(c) && !is_digit(c) && c != '+' && c != '-' && c != '.') return std::nullopt;
+bool is_scheme_name(std::string_view name) noexcept {
+    if (name.empty() || !is_alpha(name.front())) return false;
+    for (const char c : name.substr(1)) {
+        if (!is_alpha(c) && !is_digit(c) && c != '+' && c != '-' && c != '.') return false;
     }
-    return std::nullopt;
+    return true;
+}
+
+std::optional<std::string_view> uri_scheme(std::string_view uri) noexcept {
+    const std::size_t colon = uri.find(':');
+    if (colon == std::string_view::npos || !is_scheme_name(uri.substr(0, colon))) return std::nullopt;
+    return uri.substr(0, colon);
 }
 
 bool scheme_allowed(std::string_view scheme, const LineLimits& limits) noexcept {

@@ -14,6 +14,10 @@ namespace quenra::line {
 // ".", before the first ":"), or nothing when it has none.
 std::optional<std::string_view> uri_scheme(std::string_view uri) noexcept;
 
+// True when `name` is a scheme name: a letter, then letters, digits, "+",
+// "-" or ".".
+bool is_scheme_name(std::string_view name) noexcept;
+
 // True when `scheme` is one of the allowed ones, compared without regard to
 // case.
 bool scheme_allowed(std::string_view scheme, const LineLimits& limits) noexcept;

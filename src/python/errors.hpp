@@ -65,6 +65,13 @@ private:
     State state_;
 };
 
+// Makes `error` the current exception; returns the failure value of a call
+// entry.
+inline PyObject* raise(PyErr error) {
+    std::move(error).restore();
+    return nullptr;
+}
+
 // The UTF-8 text of a Python `str`, read leniently: lone surrogates, which
 // have no UTF-8 form, come out as U+FFFD.
 std::string lenient_utf8(PyObject* text);

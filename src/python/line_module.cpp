@@ -50,11 +50,6 @@ constexpr FunctionDescription LIMITS_PROBLEM_PARAMETERS{
     .keyword_only_parameters = {},
 };
 
-PyObject* raise(PyErr error) {
-    std::move(error).restore();
-    return nullptr;
-}
-
 std::string type_name(PyObject* object) { return Py_TYPE(object)->tp_name; }
 
 // An attribute of a limits object; a missing one is a TypeError that names
@@ -182,16 +177,12 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         if (auto error = extract_arguments_fastcall(SPLIT_PARAMETERS, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));
         }
-        auto text = extract_str(slots[0]);
-        if (!text) return raise(argument_extraction_error("text", std::move(text).take_error()));
-        auto standalone = switch_argument(slots[1], "standalone_links_as_buttons");
-        if (!standalone) return raise(std::move(standalone).take_error());
-        auto decorate = switch_argument(slots[2], "decorate_links");
-        if (!decorate) return raise(std::move(decorate).take_error());
+        auto conversion = conversion_arguments(slots);
+        if (!conversion) return raise(std::move(conversion).take_error());
         LimitsArgument limits;
         if (auto error = limits.read(slots[3])) return raise(std::move(*error));
         return refusals_as_value_errors([&] {
-            return str_list(split(*text, ConvertOptions{*standalone, *decorate}, limits.get())).release();
+            return str_list(split((*conversion).text, (*conversion).options, limits.get())).release();
         });
     });
 }

@@ -37,11 +37,6 @@ PyMethodDef quenra_method{
 ProcessObject all_name;
 ProcessObject name_name;
 
-PyObject* raise(PyErr error) {
-    std::move(error).restore();
-    return nullptr;
-}
-
 bool is_module(PyObject* object) {
     return Py_IS_TYPE(object, &PyModule_Type) || PyType_IsSubtype(Py_TYPE(object), &PyModule_Type);
 }
@@ -95,6 +90,16 @@ int add_function(PyObject* module, PyMethodDef* method) noexcept {
     });
 }
 
+Result<ConversionArguments> conversion_arguments(std::span<PyObject* const> slots) {
+    auto text = extract_str(slots[0]);
+    if (!text) return argument_extraction_error("text", std::move(text).take_error());
+    auto standalone = switch_argument(slots[1], "standalone_links_as_buttons");
+    if (!standalone) return std::move(standalone).take_error();
+    auto decorate = switch_argument(slots[2], "decorate_links");
+    if (!decorate) return std::move(decorate).take_error();
+    return ConversionArguments{*text, ConvertOptions{*standalone, *decorate}};
+}
+
 int exec_quenra_module(PyObject* module) noexcept { return add_function(module, &quenra_method); }
 
 PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
@@ -104,14 +109,9 @@ PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posi
         if (auto error = extract_arguments_fastcall(QUENRA_PARAMETERS, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));
         }
-        auto text = extract_str(slots[0]);
-        if (!text) return raise(argument_extraction_error("text", std::move(text).take_error()));
-        auto standalone = switch_argument(slots[1], "standalone_links_as_buttons");
-        if (!standalone) return raise(std::move(standalone).take_error());
-        auto decorate = switch_argument(slots[2], "decorate_links");
-        if (!decorate) return raise(std::move(decorate).take_error());
-
-        const std::string json = quenra_json_with_options(*text, ConvertOptions{*standalone, *decorate});
+        auto conversion = conversion_arguments(slots);
+        if (!conversion) return raise(std::move(conversion).take_error());
+        const std::string json = quenra_json_with_options((*conversion).text, (*conversion).options);
         return expect_object(PyUnicode_FromStringAndSize(json.data(), static_cast<Py_ssize_t>(json.size())))
             .release();
     });

@@ -3,7 +3,23 @@
 
 #include <Python.h>
 
+#include <span>
+#include <string_view>
+
+#include "lib/quenra.hpp"
+#include "python/arguments.hpp"
+
 namespace quenra::python {
+
+// A conversion's text and switches, from the first three bound slots of a
+// function whose parameters start (text, *, standalone_links_as_buttons,
+// decorate_links): the text as a view into the `str`, a switch left out as
+// true.
+struct ConversionArguments {
+    std::string_view text;
+    ConvertOptions options;
+};
+Result<ConversionArguments> conversion_arguments(std::span<PyObject* const> slots);
 
 // The exec step: adds the function `quenra` to `module` and its name to the
 // module's `__all__`. Returns 0, or -1 with an exception set.

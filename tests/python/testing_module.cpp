@@ -17,11 +17,6 @@ namespace {
 
 using namespace quenra::python;
 
-PyObject* raise(PyErr error) {
-    std::move(error).restore();
-    return nullptr;
-}
-
 // fail(message): an internal failure with `message`.
 PyObject* fail(PyObject* /*module*/, PyObject* message) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
