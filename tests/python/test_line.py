@@ -101,3 +101,14 @@ def test_limits_are_frozen_and_default_to_lines_values():
 def test_argument_errors(call, error, message):
     with pytest.raises(error, match=message):
         call()
+
+
+def test_extension_needs_no_unicode_library_at_run_time():
+    """utf8proc is linked in statically: the installed module loads anywhere."""
+    import shutil
+    import subprocess
+
+    if not shutil.which("ldd"):
+        pytest.skip("no ldd")
+    needed = subprocess.run(["ldd", line_module.__file__], capture_output=True, text=True, check=True).stdout
+    assert "utf8proc" not in needed
