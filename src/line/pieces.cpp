@@ -119,15 +119,11 @@ private:
     void add_button(std::string_view label, std::string uri, bool standalone) {
         UriAction action{repair_label(label, uri, limits_), std::move(uri)};
         // A label of very long grapheme clusters is cut further: a message
-        // must be able to hold the button alone, and a label that stands in
-        // for an empty one may have to be a message's whole altText.
+        // must be able to hold the button alone.
         for (std::size_t size = lone_button_size(action); size > limits_.bubble_bytes && action.label.size() > 3;
              size = lone_button_size(action)) {
             const std::size_t excess = size - limits_.bubble_bytes;
             action.label = shorten_to_bytes(action.label, action.label.size() > excess + 3 ? action.label.size() - excess - 3 : 0);
-        }
-        if (is_blank(label) && utf16_length(action.label) > limits_.alt_text) {
-            action.label = shorten_to_bytes(action.label, limits_.alt_text);
         }
         Piece piece{Piece::Kind::Button, false, standalone, component_, Span{}, std::move(action)};
         pieces_.push_back(std::move(piece));

@@ -16,6 +16,7 @@
 #include "line/check.hpp"
 #include "line/pieces.hpp"
 #include "line/unicode.hpp"
+#include "line/uri.hpp"
 
 namespace quenra {
 
@@ -75,9 +76,7 @@ class PartMeter {
 public:
     explicit PartMeter(const LineLimits& limits) : limits_(limits), bytes_(bubble_sizes().bubble) {}
 
-    bool fits() const noexcept {
-        return bytes_ <= limits_.bubble_bytes && (alt_units_ > 0 ? alt_units_ : label_units_) <= limits_.alt_text;
-    }
+    bool fits() const noexcept { return bytes_ <= limits_.bubble_bytes && alt_units_ <= limits_.alt_text; }
 
     // A shown piece starts in this message.
     void open_shown(const Piece& piece) {
@@ -104,7 +103,6 @@ public:
     void add_button(const Piece& piece) {
         bytes_ += (buttons_ == 0 ? bubble_sizes().footer : 1) + json_size(Component{Button{piece.action}});
         alt_units_ += utf16_length(piece.span.text);
-        label_units_ += utf16_length(piece.action.label) + (buttons_ > 0 ? 1 : 0);
         ++buttons_;
     }
 
@@ -112,8 +110,6 @@ private:
     const LineLimits& limits_;
     std::size_t bytes_;
     std::size_t alt_units_ = 0;
-    // The altText of a message whose own plain text is empty: its labels.
-    std::size_t label_units_ = 0;
     std::size_t components_ = 0;
     std::size_t spans_ = 0;
     std::size_t buttons_ = 0;
@@ -279,18 +275,24 @@ private:
             }
             last_shown = &piece;
         }
-        if (message.altText.empty()) {
-            for (const Component& button : footer) {
-                if (!message.altText.empty()) message.altText.push_back('\n');
-                message.altText.append(std::get<Button>(button).action.label);
-            }
-        }
+        if (message.altText.empty()) message.altText = labels_as_alt_text(footer);
         if (!body.empty()) message.contents.body = FlexBox{std::move(body), std::string(BODY_SPACING), std::nullopt};
         if (!footer.empty()) {
             message.contents.footer =
                 FlexBox{std::move(footer), std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)};
         }
         return message;
+    }
+
+    // The altText of a message that shows nothing but buttons whose text is
+    // empty: their labels, one a line, shortened to the limit.
+    std::string labels_as_alt_text(const std::vector<Component>& buttons) const {
+        std::string labels;
+        for (const Component& button : buttons) {
+            if (!labels.empty()) labels.push_back('\n');
+            labels.append(std::get<Button>(button).action.label);
+        }
+        return shorten_to_utf16(labels, limits_.alt_text);
     }
 
     const std::vector<Piece>& pieces_;

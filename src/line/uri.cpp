@@ -141,18 +141,35 @@ std::string repair_label(std::string_view label, std::string_view uri, const Lin
     }
 }
 
-std::string shorten_to_bytes(std::string_view text, std::size_t bytes) {
-    if (text.size() <= bytes) return std::string(text);
-    const std::size_t room = bytes > ELLIPSIS.size() ? bytes - ELLIPSIS.size() : 0;
+namespace {
+
+// `text` cut at the last code point boundary where `cost` of the prefix stays
+// within `room`, with the ellipsis (which costs `ellipsis_cost`) at its end.
+template <class Cost>
+std::string shorten(std::string_view text, std::size_t room, std::size_t ellipsis_cost, Cost&& cost) {
+    room = room > ellipsis_cost ? room - ellipsis_cost : 0;
     std::size_t end = 0;
-    while (end < text.size()) {
-        const std::size_t next = end + first_code_point(text.substr(end)).length;
-        if (next > room) break;
-        end = next;
+    for (std::size_t spent = 0; end < text.size();) {
+        const CodePoint point = first_code_point(text.substr(end));
+        spent += cost(text.substr(end, point.length));
+        if (spent > room) break;
+        end += point.length;
     }
     std::string out(text.substr(0, end));
     out.append(ELLIPSIS);
     return out;
+}
+
+}  // namespace
+
+std::string shorten_to_bytes(std::string_view text, std::size_t bytes) {
+    if (text.size() <= bytes) return std::string(text);
+    return shorten(text, bytes, ELLIPSIS.size(), [](std::string_view point) { return point.size(); });
+}
+
+std::string shorten_to_utf16(std::string_view text, std::size_t units) {
+    if (utf16_length(text) <= units) return std::string(text);
+    return shorten(text, units, 1, utf16_length);
 }
 
 }  // namespace quenra::line

@@ -41,4 +41,8 @@ std::string repair_label(std::string_view label, std::string_view uri, const Lin
 // "…" at its end. For labels that no grapheme boundary can make short enough.
 std::string shorten_to_bytes(std::string_view text, std::size_t bytes);
 
+// `text` cut to at most `units` UTF-16 code units at a code point boundary,
+// with "…" at its end; `text` itself when it is short enough.
+std::string shorten_to_utf16(std::string_view text, std::size_t units);
+
 }  // namespace quenra::line

@@ -65,6 +65,17 @@ inline std::string joined_labels(const FlexMessage& message) {
     return out;
 }
 
+// True when `part` shows nothing but buttons and its altText is their
+// labels, one a line (shortened to the limit with "…").
+inline bool alt_text_is_labels(const FlexMessage& part) {
+    if (part.contents.body) return false;
+    const std::string labels = joined_labels(part);
+    if (part.altText == labels) return true;
+    constexpr std::string_view ELLIPSIS = "\u2026";
+    const std::string_view alt = part.altText;
+    return alt.ends_with(ELLIPSIS) && labels.starts_with(alt.substr(0, alt.size() - ELLIPSIS.size()));
+}
+
 // True when the parts' altTexts, joined, are `whole` but for white space and
 // "!"; a part without a body may instead carry its buttons' labels.
 inline bool alt_texts_join(const std::vector<FlexMessage>& parts, const std::string& whole) {
@@ -74,7 +85,7 @@ inline bool alt_texts_join(const std::vector<FlexMessage>& parts, const std::str
         std::set<std::size_t> next;
         for (const std::size_t at : reached) {
             if (whole.compare(at, alt.size(), alt) == 0) next.insert(at + alt.size());
-            if (!part.contents.body && part.altText == joined_labels(part)) next.insert(at);
+            if (alt_text_is_labels(part)) next.insert(at);
         }
         reached = std::move(next);
     }
@@ -90,7 +101,7 @@ inline bool alt_texts_join_with_gaps(const std::vector<FlexMessage>& parts, cons
         const std::string alt = without_space_and_bangs(part.altText);
         if (const std::size_t found = whole.find(alt, at); found != std::string::npos) {
             at = found + alt.size();
-        } else if (part.contents.body || part.altText != joined_labels(part)) {
+        } else if (!alt_text_is_labels(part)) {
             return false;
         }
     }
