@@ -57,6 +57,13 @@ def _read(path: str) -> bytes:
         return file.read()
 
 
+def _write(text: str) -> None:
+    """Writes `text` as UTF-8, whatever the locale's encoding, as input is read."""
+    sys.stdout.flush()
+    sys.stdout.buffer.write(text.encode("utf-8"))
+    sys.stdout.buffer.flush()
+
+
 def _fail(message: str) -> int:
     print(f"quenra: error: {message}", file=sys.stderr)
     return 1
@@ -77,16 +84,16 @@ def main(argv: list[str] | None = None) -> int:
     standalone, decorate = not args.inline_links, not args.plain_links
     if args.split:
         messages = split(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
-        sys.stdout.writelines(message + "\n" for message in messages)
+        _write("".join(message + "\n" for message in messages))
         return 0
     result = quenra(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
     if args.check:
         problems = check(result)
-        sys.stdout.writelines(f"{problem}\n" for problem in problems)
+        _write("".join(f"{problem}\n" for problem in problems))
         return 1 if problems else 0
     if args.pretty:
         result = json.dumps(json.loads(result), indent=2, ensure_ascii=False)
-    sys.stdout.write(result + "\n")
+    _write(result + "\n")
     return 0
 
 

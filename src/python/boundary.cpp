@@ -11,8 +11,8 @@ namespace {
 constexpr const char* PANIC_NAME = "pyo3_runtime.PanicException";
 constexpr const char* PANIC_DOC =
     "\n"
-    "The exception raised when the native code of the quenra extension, called from Python,\n"
-    "fails with an internal failure.\n"
+    "The exception raised when the native code of the quenra extension, called from Python, fails with an "
+    "internal failure.\n"
     "\n"
     "Like SystemExit, this exception is derived from BaseException so that\n"
     "it will typically propagate all the way through the stack and cause the\n"
@@ -28,32 +28,39 @@ PyObject* panic_exception_type() {
     });
 }
 
-void report(const InternalFailure& failure) {
+// Sets PanicException(message) as the current exception.
+void make_panic(const InternalFailure& failure) {
+    PyObject* type = panic_exception_type();
+    const std::string& message = failure.message();
+    Owned text = expect_object(PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
+    const Owned args = expect_object(PyTuple_New(1));
+    PyTuple_SET_ITEM(args.get(), 0, text.release());
+    PyErr_SetObject(type, args.get());
+}
+
+}  // namespace
+
+void report(const InternalFailure& failure) noexcept {
     std::fprintf(stderr, "quenra: internal failure at %s:%u: %s\n", failure.where().file, failure.where().line,
                  failure.message().c_str());
     std::fflush(stderr);
 }
 
-}  // namespace
-
-void raise_panic(const InternalFailure& failure) noexcept {
-    report(failure);
-    try {
-        PyObject* type = panic_exception_type();
-        const std::string& message = failure.message();
-        Owned text = expect_object(
-            PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace"));
-        const Owned args = expect_object(PyTuple_New(1));
-        PyTuple_SET_ITEM(args.get(), 0, text.release());
-        PyErr_SetObject(type, args.get());
-    } catch (...) {
-        std::fputs("uncaught panic at ffi boundary\n", stderr);
-        std::abort();
-    }
+void abort_at_boundary() noexcept {
+    std::fputs("uncaught panic at ffi boundary\n", stderr);
+    std::abort();
 }
+
+void raise_panic(const InternalFailure& failure) noexcept { raise_reported(failure, make_panic); }
+
+void raise_memory_error() noexcept { PyErr_NoMemory(); }
 
 Owned expect_object(PyObject* object) {
     if (object) return Owned::steal(object);
+    if (PyErr_ExceptionMatches(PyExc_MemoryError)) {
+        PyErr_Clear();
+        throw std::bad_alloc();  // raised again as MemoryError at the boundary
+    }
     if (PyErr_Occurred()) PyErr_WriteUnraisable(nullptr);
     fail("PyObject pointer is null");
 }

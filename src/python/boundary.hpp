@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <string_view>
 
 #include "lib/internal_failure.hpp"
@@ -16,10 +18,34 @@
 
 namespace quenra::python {
 
-// Raises PanicException(message) for `failure`, after writing the failure and
-// where it happened to standard error. A failure while doing so aborts the
-// process with "uncaught panic at ffi boundary".
+// Writes `failure` and where it happened to standard error.
+void report(const InternalFailure& failure) noexcept;
+
+// Ends the process: a failure happened while raising a failure.
+[[noreturn]] void abort_at_boundary() noexcept;
+
+// Reports `failure`, then sets its exception by `make_exception`. A failure
+// while doing so is reported too, and ends the process.
+template <class MakeException>
+void raise_reported(const InternalFailure& failure, MakeException&& make_exception) noexcept {
+    report(failure);
+    try {
+        make_exception(failure);
+    } catch (const InternalFailure& inner) {
+        report(inner);
+        abort_at_boundary();
+    } catch (...) {
+        abort_at_boundary();
+    }
+}
+
+// Raises PanicException(message) for `failure`, reported as above.
 void raise_panic(const InternalFailure& failure) noexcept;
+
+// Raises MemoryError: memory ran out during a call (a text too large for
+// what the process may allocate). Nothing is left half made, so the module
+// stays usable.
+void raise_memory_error() noexcept;
 
 template <class Result, class Work>
 Result ffi_boundary(Result failure_value, Work&& work) noexcept {
@@ -27,14 +53,18 @@ Result ffi_boundary(Result failure_value, Work&& work) noexcept {
         return work();
     } catch (const InternalFailure& failure) {
         raise_panic(failure);
-        return failure_value;
+    } catch (const std::bad_alloc&) {
+        raise_memory_error();
+    } catch (const std::length_error&) {  // a string or vector beyond its largest size
+        raise_memory_error();
     }
+    return failure_value;
 }
 
 // For an object made where the caller has no error return (a result string,
-// an argument tuple, an interned name): the object itself, or, when it is
-// null, an internal failure after the pending Python error is reported as
-// unraisable.
+// an argument tuple, an interned name): the object itself; when it is null
+// for want of memory, std::bad_alloc (MemoryError at the boundary); else an
+// internal failure after the pending Python error is reported as unraisable.
 Owned expect_object(PyObject* object);
 
 // A Python object made once per process, on first use, and kept for good.

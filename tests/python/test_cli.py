@@ -89,3 +89,19 @@ def test_check_prints_problems_and_fails_on_any(text, status, lines):
     assert done.returncode == status
     assert done.stdout.decode().splitlines() == [str(p) for p in check(quenra(text))]
     assert len(done.stdout.decode().splitlines()) == lines
+
+
+@pytest.mark.parametrize("flags", [[], ["--pretty"], ["--split"], ["--check"]])
+def test_writes_utf8_whatever_the_locale(flags):
+    text = "*日本* 😀 [é](tg://user?id=1)"
+    done = subprocess.run(
+        [sys.executable, "-m", "quenra", *flags],
+        input=text.encode(),
+        capture_output=True,
+        env={**os.environ, "PYTHONIOENCODING": "ascii", "LC_ALL": "C", "PYTHONUTF8": "0"},
+        check=False,
+    )
+    assert done.returncode == (1 if flags == ["--check"] else 0), done.stderr
+    expected = run(*flags, stdin=text.encode()).stdout
+    assert done.stdout == expected and done.stderr == b""
+    assert "日本".encode() in expected or flags == ["--check"]

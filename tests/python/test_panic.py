@@ -1,6 +1,11 @@
 """Internal failures reach Python as PanicException, through the binding's own
 boundary (driven by the test-only module `_quenra_testing`)."""
 
+import os
+import subprocess
+import sys
+import textwrap
+
 import pytest
 
 from quenra import quenra
@@ -20,7 +25,12 @@ def test_panic_exception_class(testing_module):
     assert not issubclass(cls, Exception)
     assert error.args == ("boom",)
     assert cls.__doc__.startswith("\n") and cls.__doc__.endswith("\n")
-    assert "\n\nLike SystemExit, this exception is derived from BaseException so that\n" in cls.__doc__
+    first, second = cls.__doc__.strip("\n").split("\n\n")
+    assert first == (
+        "The exception raised when the native code of the quenra extension, called from Python, "
+        "fails with an internal failure."
+    )
+    assert second.startswith("Like SystemExit, this exception is derived from BaseException so that\n")
     assert type(panic(lambda: testing_module.fail("again"))) is cls, "the class is made once"
 
 
@@ -65,3 +75,46 @@ def test_calls_after_a_panic_behave_as_before(testing_module):
     before = quenra("*a* [b](u)")
     panic(lambda: testing_module.fail("x"))
     assert quenra("*a* [b](u)") == before
+
+
+def test_a_failure_while_raising_a_failure_is_reported_before_the_end(testing_module):
+    script = "import _quenra_testing as t; t.fail_while_raising('outer trouble', 'inner trouble')"
+    done = subprocess.run(
+        [sys.executable, "-c", script],
+        env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)},
+        capture_output=True,
+        text=True,
+        check=False,
+    )
+    assert done.returncode != 0
+    lines = done.stderr.splitlines()
+    assert [line.rsplit(": ", 1)[-1] for line in lines[:2]] == ["outer trouble", "inner trouble"]
+    assert all(line.startswith("quenra: internal failure at ") for line in lines[:2])
+    assert "uncaught panic at ffi boundary" in lines[2]
+
+
+@pytest.mark.skipif(
+    os.environ.get("QUENRA_SANITIZED") == "1", reason="AddressSanitizer reserves more address space than a limit allows"
+)
+def test_running_out_of_memory_raises_memory_error_and_leaves_the_module_usable():
+    script = textwrap.dedent(
+        """
+        import resource
+        from quenra import quenra, split
+
+        text = "*a* [b](https://example.com) " * (2 << 20)  # 64 MB, which needs over 1 GB to convert
+        expected = quenra("*ok*")
+        used = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+        resource.setrlimit(resource.RLIMIT_AS, (used + (256 << 20), resource.RLIM_INFINITY))
+        for convert in (quenra, split):
+            try:
+                convert(text)
+                raise SystemExit(f"{convert.__name__}: no MemoryError")
+            except MemoryError:
+                pass
+        assert quenra("*ok*") == expected and split("*ok*") == [expected]
+        print("ok")
+        """
+    )
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=False)
+    assert (done.returncode, done.stdout, done.stderr) == (0, "ok\n", "")

@@ -26,6 +26,21 @@ PyObject* fail(PyObject* /*module*/, PyObject* message) noexcept {
     });
 }
 
+// fail_while_raising(outer, inner): an internal failure `outer` whose
+// exception cannot be made, for an internal failure `inner`; ends the process.
+PyObject* fail_while_raising(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        if (count != 2) return raise(PyErr::type_error("expected (outer, inner)"));
+        auto outer = extract_str(args[0]);
+        auto inner = extract_str(args[1]);
+        if (!outer || !inner) return raise(PyErr::type_error("expected two str"));
+        const std::string inner_message(*inner);
+        raise_reported(quenra::InternalFailure(std::string(*outer), {__FILE__, __LINE__}),
+                       [&](const quenra::InternalFailure&) { quenra::fail(inner_message); });
+        return nullptr;
+    });
+}
+
 // convert_with_failing_sink(text, writes): converts `text` and writes the
 // message into a sink that fails after `writes` appends.
 PyObject* convert_with_failing_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
@@ -100,6 +115,8 @@ PyMethodDef testing_methods[] = {
     {"fail", fail, METH_O, "fail(message)\n--\n\nRaise an internal failure."},
     {"convert_with_failing_sink", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&convert_with_failing_sink)),
      METH_FASTCALL, "convert_with_failing_sink(text, writes)\n--\n\nWrite into a sink that fails."},
+    {"fail_while_raising", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fail_while_raising)),
+     METH_FASTCALL, "fail_while_raising(outer, inner)\n--\n\nFail while raising a failure."},
     {"null_object_with_pending_error", null_object_with_pending_error, METH_NOARGS,
      "null_object_with_pending_error()\n--\n\nMake an object that comes out null."},
 };
