@@ -22,14 +22,7 @@ def split(
     decorate_links: bool = True,
     limits: _Limits | None = None,
 ) -> list[str]:
-    """Convert Telegram MarkdownV2 text to LINE Flex Message JSON strings that LINE accepts.
-
-    The result is ``[quenra(text, ...)]`` exactly when that passes every limit;
-    otherwise links LINE would refuse become text, URIs and labels are
-    repaired, and the content is cut into consecutive messages. A text that
-    shows nothing gives ``[]``. ``limits`` is a ``LineLimits`` (LINE's own
-    when ``None``).
-    """
+    """Convert Telegram MarkdownV2 text to LINE Flex Message JSON strings that LINE accepts."""
 
 def check(message: str, limits: _Limits | None = None) -> list[tuple[str, str, str]]:
     """List what in one Flex Message JSON string LINE refuses, as (code, path, message) tuples."""

@@ -88,3 +88,18 @@ def test_exec_step_passes_on_errors_other_than_a_missing_attribute():
 
     with pytest.raises(KeyError):
         run_exec_step(Strict("scratch"))
+
+
+@pytest.mark.parametrize("module_name", ["_core", "_line"])
+def test_stubs_quote_the_docstrings(module_name):
+    """The stubs give each function the docstring that help() shows."""
+    import ast
+    import importlib
+    from pathlib import Path
+
+    module = importlib.import_module(f"quenra.{module_name}")
+    stub = ast.parse((Path(quenra.__file__).parent / f"{module_name}.pyi").read_text())
+    functions = [node for node in stub.body if isinstance(node, ast.FunctionDef)]
+    assert [f.name for f in functions] == module.__all__
+    for function in functions:
+        assert ast.get_docstring(function) == getattr(module, function.name).__doc__
