@@ -13,7 +13,7 @@
 #include "convert/strip.hpp"
 #include "parser/search.hpp"
 #include "hostile_texts.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 
 namespace {
 

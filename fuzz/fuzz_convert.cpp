@@ -17,7 +17,7 @@
 #include "convert/strip.hpp"
 #include "flex_json.hpp"
 #include "fragment_text.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 #include "split_properties.hpp"
 
 namespace {

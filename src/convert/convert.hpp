@@ -8,7 +8,7 @@
 
 #include "convert/spans.hpp"
 #include "flex/model.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 
 namespace quenra {
 

@@ -28,7 +28,7 @@
 
 #include "convert/code_text.hpp"
 #include "convert/spans.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 #include "parser/scanner.hpp"
 
 namespace quenra {

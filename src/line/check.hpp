@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "flex/model.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 
 namespace quenra::line {
 

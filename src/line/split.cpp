@@ -11,8 +11,8 @@
 
 #include "convert/convert.hpp"
 #include "flex/serialize.hpp"
-#include "lib/quenra.hpp"
-#include "lib/write_message.hpp"
+#include <quenra.hpp>
+#include "flex/write_message.hpp"
 #include "line/check.hpp"
 #include "line/pieces.hpp"
 #include "line/unicode.hpp"

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 
 namespace quenra::line {
 

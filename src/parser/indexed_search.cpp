@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "lib/internal_failure.hpp"
+#include <quenra/internal_failure.hpp>
 #include "parser/search.hpp"
 #include "parser/syntax.hpp"
 

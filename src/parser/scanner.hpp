@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-#include "lib/internal_failure.hpp"
+#include <quenra/internal_failure.hpp>
 #include "parser/indexed_search.hpp"
 #include "parser/search.hpp"
 #include "parser/syntax.hpp"

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "lib/internal_failure.hpp"
+#include <quenra/internal_failure.hpp>
 #include "python/pyref.hpp"
 
 namespace quenra::python {

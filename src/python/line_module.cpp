@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
 #include "python/module.hpp"

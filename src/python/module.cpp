@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 #include "python/arguments.hpp"
 
 namespace quenra::python {

@@ -10,7 +10,7 @@
 #include "failing_sink.hpp"
 #include "flex_json.hpp"
 #include "fragment_text.hpp"
-#include "lib/write_message.hpp"
+#include "flex/write_message.hpp"
 #include "text_generator.hpp"
 
 namespace quenra {

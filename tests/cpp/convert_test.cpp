@@ -7,7 +7,7 @@
 
 #include "concat.hpp"
 #include "fragment_text.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 
 namespace quenra {
 namespace {

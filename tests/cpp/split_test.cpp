@@ -9,7 +9,7 @@
 #include "concat.hpp"
 #include "flex_json.hpp"
 #include "fragment_text.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 #include "split_properties.hpp"
 #include "text_generator.hpp"
 

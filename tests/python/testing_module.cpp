@@ -8,7 +8,7 @@
 
 #include "convert/convert.hpp"
 #include "failing_sink.hpp"
-#include "lib/write_message.hpp"
+#include "flex/write_message.hpp"
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
 #include "python/module.hpp"

@@ -11,7 +11,7 @@
 #include "convert/convert.hpp"
 #include "flex/serialize.hpp"
 #include "flex_json.hpp"
-#include "lib/quenra.hpp"
+#include <quenra.hpp>
 #include "line/pieces.hpp"
 #include "line/unicode.hpp"
 #include "line/uri.hpp"

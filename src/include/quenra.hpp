@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "internal_failure.hpp"
+#include <quenra/internal_failure.hpp>
 
 namespace quenra {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "flex/serialize.hpp"
-#include "lib/internal_failure.hpp"
+#include <quenra/internal_failure.hpp>
 
 namespace quenra {
 

@@ -1,0 +1,34 @@
+"""The layers of the C++ source include only downwards: the public headers
+(src/include) below everything, then parser and flex, convert above them,
+the delivery to LINE above that, the library entry above it, and the
+bindings on top."""
+
+import re
+from pathlib import Path
+
+import pytest
+
+SRC = Path(__file__).resolve().parents[2] / "src"
+MAY_INCLUDE = {
+    "include": set(),
+    "parser": {"parser"},
+    "flex": {"flex"},
+    "convert": {"convert", "parser", "flex"},
+    "line": {"line", "convert", "parser", "flex"},
+    "lib": {"lib", "convert", "flex"},
+    "python": {"python"},
+}
+PROJECT_INCLUDE = re.compile(r'#include "(\w+)/')
+
+
+@pytest.mark.parametrize("layer", sorted(MAY_INCLUDE))
+def test_layer_includes_only_below_itself(layer):
+    files = sorted((SRC / layer).rglob("*.[ch]pp"))
+    assert files
+    for path in files:
+        for folder in PROJECT_INCLUDE.findall(path.read_text(encoding="utf-8")):
+            assert folder in MAY_INCLUDE[layer], f"{path.relative_to(SRC)} includes {folder}/"
+
+
+def test_every_layer_is_named():
+    assert {p.name for p in SRC.iterdir() if p.is_dir()} == set(MAY_INCLUDE)
