@@ -5,16 +5,24 @@
 namespace quenra {
 
 SpanStyle run_style(SpanStyle style, std::string_view delimiter) {
-    if (delimiter == "*") {
+    const StyleDelimiter* entry = style_delimiter(delimiter);
+    if (!entry) return style;
+    switch (entry->style) {
+    case RunStyle::Bold:
         style.weight = FontWeight::Bold;
-    } else if (delimiter == "_") {
+        break;
+    case RunStyle::Italic:
         style.style = FontStyle::Italic;
-    } else if (delimiter == "__") {
+        break;
+    case RunStyle::Underline:
         style.decoration = TextDecoration::Underline;
-    } else if (delimiter == "~") {
+        break;
+    case RunStyle::Strikethrough:
         style.decoration = TextDecoration::LineThrough;
-    } else if (delimiter == "||") {
+        break;
+    case RunStyle::Spoiler:
         style.color = SPOILER_COLOR;
+        break;
     }
     return style;
 }

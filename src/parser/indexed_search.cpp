@@ -32,26 +32,23 @@ constexpr ClosingWalk make_walk(std::size_t slot, char closer, char opener) {
     return walk;
 }
 
-constexpr std::array<ClosingWalk, 6> WALKS{
-    make_walk(0, ']', '['), make_walk(1, '|', '|'), make_walk(2, '_', '_'),
-    make_walk(3, '*', '*'), make_walk(4, '_', '_'), make_walk(5, '~', '~'),
-};
+// Slot 0 closes link texts, slot 1 + i the style delimiter i.
+constexpr std::array<ClosingWalk, CLOSING_SLOTS> WALKS = [] {
+    std::array<ClosingWalk, CLOSING_SLOTS> walks{};
+    walks[0] = make_walk(0, ']', '[');
+    for (std::size_t i = 0; i < STYLE_DELIMITERS.size(); ++i) {
+        const char byte = STYLE_DELIMITERS[i].text[0];
+        walks[i + 1] = make_walk(i + 1, byte, byte);
+    }
+    return walks;
+}();
 
 const ClosingWalk& walk_for(std::string_view delimiter) {
-    switch (delimiter.front()) {
-    case ']':
-        return WALKS[0];
-    case '|':
-        return WALKS[1];
-    case '_':
-        return delimiter.size() == 2 ? WALKS[2] : WALKS[4];
-    case '*':
-        return WALKS[3];
-    case '~':
-        return WALKS[5];
-    default:
-        fail("no closing search for this delimiter");
+    if (delimiter == "]") return WALKS[0];
+    if (const StyleDelimiter* entry = style_delimiter(delimiter)) {
+        return WALKS[1 + static_cast<std::size_t>(entry - STYLE_DELIMITERS.data())];
     }
+    fail("no closing search for this delimiter");
 }
 
 }  // namespace

@@ -19,8 +19,13 @@
 #include <vector>
 
 #include "parser/position_set.hpp"
+#include "parser/syntax.hpp"
 
 namespace quenra {
+
+// The closing delimiters that searches are made for: "]" and every style
+// delimiter.
+inline constexpr std::size_t CLOSING_SLOTS = 1 + STYLE_DELIMITERS.size();
 
 class IndexedSearch {
 public:
@@ -81,7 +86,7 @@ private:
     std::optional<PositionSet> backticks_;
     std::optional<PositionSet> right_parentheses_;
     std::optional<PositionSet> closing_fences_;  // line feeds that start an accepted closing fence
-    std::array<ClosingMemo, 6> closing_memos_;   // one per closing delimiter
+    std::array<ClosingMemo, CLOSING_SLOTS> closing_memos_;  // one per closing delimiter
     std::vector<std::size_t> walked_anchors_;    // scratch of `closing`
 };
 

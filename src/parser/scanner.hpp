@@ -187,13 +187,11 @@ Fragment next_fragment(std::string_view& cursor, Search& search) {
     case '[':
         if (scan_detail::take_link(cursor, search, fragment)) return fragment;
         break;
-    case '|':
-    case '_':
-    case '*':
-    case '~':
-        if (scan_detail::take_styled(cursor, search, fragment)) return fragment;
-        break;
     default:
+        if (STARTS_STYLE_DELIMITER[static_cast<unsigned char>(cursor.front())] &&
+            scan_detail::take_styled(cursor, search, fragment)) {
+            return fragment;
+        }
         break;
     }
     const std::string_view character = cursor.substr(0, first_char_length(cursor));

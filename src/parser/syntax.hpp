@@ -25,27 +25,58 @@ enum class DelimiterRule : unsigned char {
     NoRepeatAroundClose,  // the bytes around the closer must not repeat its first byte
 };
 
+// What a styled run shows its inner text as.
+enum class RunStyle : unsigned char { Bold, Italic, Underline, Strikethrough, Spoiler };
+
+// Everything that a style delimiter means: its text, its pairing rule and its
+// style. Every other table of delimiters is derived from STYLE_DELIMITERS.
 struct StyleDelimiter {
     std::string_view text;
     DelimiterRule rule;
+    RunStyle style;
 };
 
 // Tried in this order: "__" must come before "_" so that a double underscore is
 // read as underline before it could be read as two italic markers.
 inline constexpr std::array<StyleDelimiter, 5> STYLE_DELIMITERS{{
-    {"||", DelimiterRule::Plain},
-    {"__", DelimiterRule::NoRepeatAfterOpen},
-    {"*", DelimiterRule::Plain},
-    {"_", DelimiterRule::NoRepeatAroundClose},
-    {"~", DelimiterRule::Plain},
+    {"||", DelimiterRule::Plain, RunStyle::Spoiler},
+    {"__", DelimiterRule::NoRepeatAfterOpen, RunStyle::Underline},
+    {"*", DelimiterRule::Plain, RunStyle::Bold},
+    {"_", DelimiterRule::NoRepeatAroundClose, RunStyle::Italic},
+    {"~", DelimiterRule::Plain, RunStyle::Strikethrough},
 }};
+
+// The closing searches (and the scanner) rely on every delimiter being one
+// byte, or one byte twice.
+static_assert([] {
+    for (const StyleDelimiter& delimiter : STYLE_DELIMITERS) {
+        const std::string_view text = delimiter.text;
+        if (text.empty() || text.size() > 2 || (text.size() == 2 && text[0] != text[1])) return false;
+    }
+    return true;
+}());
+
+// The entry of STYLE_DELIMITERS whose text is `text`, or nothing.
+constexpr const StyleDelimiter* style_delimiter(std::string_view text) noexcept {
+    for (const StyleDelimiter& delimiter : STYLE_DELIMITERS) {
+        if (delimiter.text == text) return &delimiter;
+    }
+    return nullptr;
+}
+
+// The bytes that a style delimiter starts with.
+inline constexpr std::array<bool, 256> STARTS_STYLE_DELIMITER = [] {
+    std::array<bool, 256> table{};
+    for (const StyleDelimiter& delimiter : STYLE_DELIMITERS) table[static_cast<unsigned char>(delimiter.text[0])] = true;
+    return table;
+}();
 
 // The bytes that a rule other than the plain-character rule may start with:
 // the backslash, the backtick, "[" and the first bytes of the style delimiters.
 // Every other byte starts a character that can only be read as plain text.
 inline constexpr std::array<bool, 256> MAY_OPEN_MARKUP = [] {
-    std::array<bool, 256> table{};
-    for (char c : std::string_view("\\`[|_*~")) table[static_cast<unsigned char>(c)] = true;
+    std::array<bool, 256> table = STARTS_STYLE_DELIMITER;
+    for (char c : std::string_view("\\`[")) table[static_cast<unsigned char>(c)] = true;
     return table;
 }();
 
