@@ -30,6 +30,7 @@
 #include "convert/spans.hpp"
 #include <quenra.hpp>
 #include "parser/scanner.hpp"
+#include "parser/walk.hpp"
 
 namespace quenra {
 
@@ -38,7 +39,7 @@ namespace quenra {
 // text ends. Nothing when the link is not standalone.
 std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept;
 
-template <class Builder>
+template <class Builder, class Search = DefaultSearch>
 class DocumentWalk {
 public:
     DocumentWalk(Builder& builder, const ConvertOptions& options) noexcept : builder_(builder), options_(options) {}
@@ -73,27 +74,35 @@ public:
     }
 
 private:
+    // One level of nesting: its style, and whether an unescaped "!" was the
+    // last character read.
     template <bool TopLevel>
-    void read(std::string_view text, const SpanStyle& style) {
-        Scanner scanner(text);
+    struct Level {
+        DocumentWalk& walk;
+        const SpanStyle& style;
         bool after_bang = false;
-        while (!scanner.done()) {
-            if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
-                builder_.text(run, style);
-                after_bang = run.back() == '!';
-                continue;
-            }
-            const Fragment fragment = scanner.next();
+
+        void run(std::string_view characters) {
+            walk.builder_.text(characters, style);
+            after_bang = characters.back() == '!';
+        }
+        void fragment(const Fragment& fragment, std::string_view /*source*/, BasicScanner<Search>& scanner) {
             bool taken = false;
-            if constexpr (TopLevel) taken = read_top_level(fragment, scanner);
-            if (!taken) read_fragment(fragment, style, after_bang);
+            if constexpr (TopLevel) taken = walk.read_top_level(fragment, scanner);
+            if (!taken) walk.read_fragment(fragment, style, after_bang);
             const auto* character = std::get_if<Char>(&fragment);
             after_bang = character && character->utf8 == "!";
         }
+    };
+
+    template <bool TopLevel>
+    void read(std::string_view text, const SpanStyle& style) {
+        Level<TopLevel> level{*this, style};
+        walk_text<Search>(text, level);
     }
 
     // Code blocks, and links that end their line when they become buttons.
-    bool read_top_level(const Fragment& fragment, Scanner& scanner) {
+    bool read_top_level(const Fragment& fragment, BasicScanner<Search>& scanner) {
         if (const auto* block = std::get_if<CodeBlock>(&fragment)) {
             builder_.code_block(code_block_text(block->body));
             return true;

@@ -23,16 +23,18 @@ constexpr ConvertOptions ALL_OPTIONS[] = {{false, false}, {false, true}, {true, 
 // Every link of `text` in text order, found by walking the fragments: those
 // at the top level and those inside styled runs, but none inside code.
 void links_met(std::string_view text, std::vector<UriAction>& out) {
-    Scanner scanner(text);
-    while (!scanner.done()) {
-        const Fragment fragment = scanner.next();
-        if (const auto* link = std::get_if<Link>(&fragment)) {
-            out.push_back(UriAction{strip_markdown(link->text), std::string(link->url)});
-            links_met(link->text, out);
-        } else if (const auto* styled = std::get_if<Styled>(&fragment)) {
-            links_met(styled->inner, out);
+    struct Links {
+        std::vector<UriAction>& out;
+        void fragment(const Fragment& fragment, std::string_view, Scanner&) {
+            if (const auto* link = std::get_if<Link>(&fragment)) {
+                out.push_back(UriAction{strip_markdown(link->text), std::string(link->url)});
+                links_met(link->text, out);
+            } else if (const auto* styled = std::get_if<Styled>(&fragment)) {
+                links_met(styled->inner, out);
+            }
         }
-    }
+    } visitor{out};
+    walk_text(text, visitor);
 }
 
 std::vector<UriAction> footer_actions(const FlexMessage& message) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "parser/scanner.hpp"
+#include "parser/walk.hpp"
 
 namespace quenra::testing {
 
@@ -42,25 +43,33 @@ inline std::string describe(const Fragment& fragment) {
     return std::visit(Describe{}, fragment);
 }
 
-// Every fragment of `text`, scanned to the end with the given search policy.
+// Every fragment of `text`, scanned to the end with the given search policy;
+// with `nested`, the fragments of the texts nested in it too, in reading order.
+template <class Search = DefaultSearch>
+void scan_fragments(std::string_view text, std::vector<std::string>& out, bool nested) {
+    struct Describe {
+        std::vector<std::string>& out;
+        bool nested;
+        void fragment(const Fragment& fragment, std::string_view, BasicScanner<Search>&) {
+            out.push_back(describe(fragment));
+            if (!nested) return;
+            if (const auto* styled = std::get_if<Styled>(&fragment)) scan_fragments<Search>(styled->inner, out, true);
+            if (const auto* link = std::get_if<Link>(&fragment)) scan_fragments<Search>(link->text, out, true);
+        }
+    } visitor{out, nested};
+    walk_text<Search>(text, visitor);
+}
+
 template <class Search = DefaultSearch>
 std::vector<std::string> scan_all(std::string_view text) {
     std::vector<std::string> out;
-    BasicScanner<Search> scanner(text);
-    while (!scanner.done()) out.push_back(describe(scanner.next()));
+    scan_fragments<Search>(text, out, false);
     return out;
 }
 
-// Every fragment of `text` and of the texts nested in it, in reading order.
 template <class Search = DefaultSearch>
 void scan_nested(std::string_view text, std::vector<std::string>& out) {
-    BasicScanner<Search> scanner(text);
-    while (!scanner.done()) {
-        const Fragment fragment = scanner.next();
-        out.push_back(describe(fragment));
-        if (const auto* styled = std::get_if<Styled>(&fragment)) scan_nested<Search>(styled->inner, out);
-        if (const auto* link = std::get_if<Link>(&fragment)) scan_nested<Search>(link->text, out);
-    }
+    scan_fragments<Search>(text, out, true);
 }
 
 }  // namespace quenra::testing

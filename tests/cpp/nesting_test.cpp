@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fragment_text.hpp"
+#include "parser/walk.hpp"
 #include "parser/scanner.hpp"
 #include "text_generator.hpp"
 
@@ -19,16 +20,17 @@ namespace {
 // The number of texts on the longest chain of nested scans: 1 for a text
 // without runs or links.
 int nesting_depth(std::string_view text) {
-    int deepest = 0;
-    Scanner scanner(text);
-    while (!scanner.done()) {
-        const Fragment fragment = scanner.next();
-        std::string_view inner;
-        if (const auto* styled = std::get_if<Styled>(&fragment)) inner = styled->inner;
-        if (const auto* link = std::get_if<Link>(&fragment)) inner = link->text;
-        if (!inner.empty()) deepest = std::max(deepest, nesting_depth(inner));
-    }
-    return deepest + 1;
+    struct Deepest {
+        int depth = 0;
+        void fragment(const Fragment& fragment, std::string_view, Scanner&) {
+            std::string_view inner;
+            if (const auto* styled = std::get_if<Styled>(&fragment)) inner = styled->inner;
+            if (const auto* link = std::get_if<Link>(&fragment)) inner = link->text;
+            if (!inner.empty()) depth = std::max(depth, nesting_depth(inner));
+        }
+    } deepest;
+    walk_text(text, deepest);
+    return deepest.depth + 1;
 }
 
 // Links never nest: a link's text ends at the first "]" that its own search

@@ -7,6 +7,7 @@
 #include "convert/strip.hpp"
 #include "concat.hpp"
 #include "fragment_text.hpp"
+#include "parser/walk.hpp"
 #include "parser/scanner.hpp"
 #include "text_generator.hpp"
 
@@ -38,24 +39,25 @@ std::string source_of(const Fragment& fragment) {
 // Scans `text` to the end and checks every step; recurses into the texts that
 // consumers scan again.
 void check_scan(std::string_view text) {
-    std::string rebuilt;
-    std::string_view cursor = text;
-    while (!cursor.empty()) {
-        ASSERT_FALSE(is_continuation(cursor.front())) << "cut inside a character of " << quoted(text);
-        const std::string_view before = cursor;
-        const Fragment fragment = next_fragment(cursor);
-        const std::size_t consumed = before.size() - cursor.size();
-        ASSERT_GE(consumed, first_char_length(before)) << quoted(text);
-        ASSERT_EQ(before.substr(0, consumed), source_of(fragment)) << quoted(text);
-        rebuilt.append(before.substr(0, consumed));
-        if (const auto* styled = std::get_if<Styled>(&fragment); styled && !styled->inner.empty()) {
-            check_scan(styled->inner);
+    struct Check {
+        std::string_view text;
+        std::string rebuilt;
+        void fragment(const Fragment& fragment, std::string_view source, BasicScanner<ReferenceSearch>& scanner) {
+            const std::string_view before(source.data(), source.size() + scanner.rest().size());
+            ASSERT_FALSE(is_continuation(source.front())) << "cut inside a character of " << quoted(text);
+            ASSERT_GE(source.size(), first_char_length(before)) << quoted(text);
+            ASSERT_EQ(source, source_of(fragment)) << quoted(text);
+            rebuilt.append(source);
+            if (const auto* styled = std::get_if<Styled>(&fragment); styled && !styled->inner.empty()) {
+                check_scan(styled->inner);
+            }
+            if (const auto* link = std::get_if<Link>(&fragment); link && !link->text.empty()) {
+                check_scan(link->text);
+            }
         }
-        if (const auto* link = std::get_if<Link>(&fragment); link && !link->text.empty()) {
-            check_scan(link->text);
-        }
-    }
-    ASSERT_EQ(rebuilt, text);
+    } check{text, {}};
+    walk_text<ReferenceSearch>(text, check);
+    ASSERT_EQ(check.rebuilt, text);
 }
 
 TEST(ScannerProperties, FragmentsRebuildTheTextAndCutOnCharacterBoundaries) {
