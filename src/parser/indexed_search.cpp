@@ -181,9 +181,6 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
         const char before = view_[i - 1];
         return before == '`' || before == walk.opener || (i >= 2 && view_[i - 2] == '\\');
     };
-    // A delimiter is one byte, or one byte twice ("||", "__").
-    const char first = delimiter.front();
-    const bool pair = delimiter.size() == 2;
     walked_anchors_.clear();
 
     std::optional<std::size_t> found;
@@ -196,28 +193,15 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
             }
             walked_anchors_.push_back(i);
         }
-        const char c = view_[i];
-        if (c == '\\' && i + 1 < size && is_escapable(byte_at(i + 1))) {
-            i += 2;
-            continue;
-        }
-        if (c == '`') {
-            if (i + 2 < size && view_[i + 1] == '`' && view_[i + 2] == '`') {
-                if (const auto end = fence_end(i + 3)) {
-                    i = *end;
-                    continue;
-                }
-            }
-            if (const auto partner = next_backtick(i + 1)) {
-                i = *partner + 1;
-                continue;
-            }
-        }
-        if (c == first && (!pair || (i + 1 < size && view_[i + 1] == first))) {
+        const ClosingStep step = closing_step(
+            view_, i, delimiter, [this](std::size_t after_fence) { return fence_end(after_fence); },
+            [this](std::size_t from) { return next_backtick(from); });
+        if (step.closes) {
             found = i;
             break;
         }
-        i += first_char_length(view_.substr(i));
+        i = step.next;
+        if (!step.one_character) continue;
         // Pass plain text at once, unless the position reached is an anchor
         // (the skipped bytes then hold no stop, so they hold no anchor).
         if (i < size && !walk.stops[byte_at(i - 1)] && (i < 2 || view_[i - 2] != '\\')) {

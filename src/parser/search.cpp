@@ -19,28 +19,20 @@ std::optional<std::size_t> find_code_block_end(std::string_view text) noexcept {
 }
 
 std::optional<std::size_t> find_closing(std::string_view text, std::string_view delimiter) noexcept {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::string_view rest = text.substr(i);
-        const char c = rest.front();
-        if (c == '\\' && rest.size() > 1 && is_escapable(static_cast<unsigned char>(rest[1]))) {
-            i += 2;
-            continue;
-        }
-        if (c == '`') {
-            if (rest.starts_with(FENCE)) {
-                if (const auto end = find_code_block_end(rest.substr(FENCE.size()))) {
-                    i += FENCE.size() + *end;
-                    continue;
-                }
-            }
-            if (const auto partner = find_byte(rest.substr(1), '`')) {
-                i += *partner + 2;
-                continue;
-            }
-        }
-        if (rest.starts_with(delimiter)) return i;
-        i += first_char_length(rest);
+    const auto fence_end = [text](std::size_t after_fence) -> std::optional<std::size_t> {
+        const auto end = find_code_block_end(text.substr(after_fence));
+        if (!end) return std::nullopt;
+        return after_fence + *end;
+    };
+    const auto next_backtick = [text](std::size_t from) -> std::optional<std::size_t> {
+        const auto found = find_byte(text.substr(from), '`');
+        if (!found) return std::nullopt;
+        return from + *found;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const ClosingStep step = closing_step(text, i, delimiter, fence_end, next_backtick);
+        if (step.closes) return i;
+        i = step.next;
     }
     return std::nullopt;
 }

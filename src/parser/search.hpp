@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "parser/syntax.hpp"
+
 namespace quenra {
 
 // Offset in `text` where the first counted occurrence of `delimiter` begins:
@@ -30,6 +32,38 @@ inline std::optional<std::size_t> find_byte(std::string_view text, char byte) no
     const void* hit = std::memchr(text.data(), byte, text.size());
     if (hit == nullptr) return std::nullopt;
     return static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
+}
+
+// What a closing search makes of one position: the closing delimiter begins
+// there, or the search passes to `next`, past an escape, an inline code span
+// or a fenced block, or past one character (`one_character`).
+struct ClosingStep {
+    bool closes;
+    bool one_character;
+    std::size_t next;
+};
+
+// What closes a run: one step of a closing search for `delimiter` at `i` in
+// `text`, with code found through the caller's searches: `fence_end(after)`
+// gives the position just past the closing fence of a block whose opening
+// fence ends at `after`, `next_backtick(from)` the first backtick at or after
+// `from`; each gives nothing when there is none.
+template <class FenceEnd, class NextBacktick>
+ClosingStep closing_step(std::string_view text, std::size_t i, std::string_view delimiter, FenceEnd&& fence_end,
+                         NextBacktick&& next_backtick) {
+    const std::string_view rest = text.substr(i);
+    const char c = rest.front();
+    if (c == '\\' && rest.size() > 1 && is_escapable(static_cast<unsigned char>(rest[1]))) {
+        return {false, false, i + 2};
+    }
+    if (c == '`') {
+        if (rest.starts_with(FENCE)) {
+            if (const auto end = fence_end(i + FENCE.size())) return {false, false, *end};
+        }
+        if (const auto partner = next_backtick(i + 1)) return {false, false, *partner + 1};
+    }
+    if (rest.starts_with(delimiter)) return {true, false, i};
+    return {false, true, i + first_char_length(rest)};
 }
 
 // A search policy answers the scanner's three questions about the text that
