@@ -155,15 +155,4 @@ std::optional<WriteFailure> write_json(const Record& record, Sink& sink) {
     return WriteFailure{writer.failure().value_or("")};
 }
 
-// The JSON text of `record`, written in memory.
-template <class Record>
-std::string to_json(const Record& record) {
-    std::string out;
-    {
-        StringSink sink(out);
-        (void)write_json(record, sink);  // the in-memory sink never fails
-    }
-    return out;
-}
-
 }  // namespace quenra

@@ -50,9 +50,6 @@ struct Styled {
 // One character that opened nothing, as its UTF-8 bytes (1 to 4).
 struct Char {
     std::string_view utf8;
-
-    // The Unicode scalar value that `utf8` encodes.
-    char32_t character() const noexcept;
 };
 
 using Fragment = std::variant<Escaped, CodeBlock, InlineCode, Link, Styled, Char>;

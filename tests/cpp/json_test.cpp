@@ -9,10 +9,13 @@
 #include "concat.hpp"
 #include "failing_sink.hpp"
 #include "flex_json.hpp"
+#include "json_text.hpp"
 #include "text_generator.hpp"
 
 namespace quenra {
 namespace {
+
+using testing::to_json;
 
 std::string json_string(std::string_view text) {
     std::string out;

@@ -132,7 +132,7 @@ TEST(Scanner, CharacterDecodesItsScalarValue) {
         std::string_view cursor = text;
         const Fragment fragment = next_fragment(cursor);
         ASSERT_TRUE(std::holds_alternative<Char>(fragment)) << quoted(text);
-        EXPECT_EQ(std::get<Char>(fragment).character(), scalar) << quoted(text);
+        EXPECT_EQ(testing::character_of(std::get<Char>(fragment)), scalar) << quoted(text);
         EXPECT_TRUE(cursor.empty());
     }
 }

@@ -11,6 +11,7 @@
 #include "convert/convert.hpp"
 #include "flex/serialize.hpp"
 #include "flex_json.hpp"
+#include "json_text.hpp"
 #include <quenra.hpp>
 #include "line/pieces.hpp"
 #include "line/unicode.hpp"

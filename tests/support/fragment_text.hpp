@@ -43,6 +43,22 @@ inline std::string describe(const Fragment& fragment) {
     return std::visit(Describe{}, fragment);
 }
 
+// The Unicode scalar value that a `Char` fragment's bytes encode.
+inline char32_t character_of(const Char& fragment) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(fragment.utf8[i]); };
+    switch (fragment.utf8.size()) {
+    case 1:
+        return byte(0);
+    case 2:
+        return (char32_t{byte(0)} & 0x1Fu) << 6 | (byte(1) & 0x3Fu);
+    case 3:
+        return (char32_t{byte(0)} & 0x0Fu) << 12 | (char32_t{byte(1)} & 0x3Fu) << 6 | (byte(2) & 0x3Fu);
+    default:
+        return (char32_t{byte(0)} & 0x07u) << 18 | (char32_t{byte(1)} & 0x3Fu) << 12 |
+               (char32_t{byte(2)} & 0x3Fu) << 6 | (byte(3) & 0x3Fu);
+    }
+}
+
 // Every fragment of `text`, scanned to the end with the given search policy;
 // with `nested`, the fragments of the texts nested in it too, in reading order.
 template <class Search = DefaultSearch>
