@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -52,7 +53,11 @@ private:
     };
     using ClosingMemo = std::unique_ptr<std::uint32_t[], FreeMemory>;
 
-    std::size_t position_of(std::string_view rest) const noexcept { return view_.size() - rest.size(); }
+    // Where `rest`, a suffix of the view (which debug builds assert), begins.
+    std::size_t position_of(std::string_view rest) const noexcept {
+        assert(rest.size() <= view_.size() && rest.data() + rest.size() == view_.data() + view_.size());
+        return view_.size() - rest.size();
+    }
 
     // True once the plain searches have passed their budget: from then on
     // the indexes and the memos answer.

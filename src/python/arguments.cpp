@@ -1,5 +1,7 @@
 #include "python/arguments.hpp"
 
+#include <cassert>
+
 #include <vector>
 
 namespace quenra::python {
@@ -73,6 +75,7 @@ void push_parameter_list(std::string& message, std::span<const std::string_view>
 std::optional<PyErr> extract_arguments_fastcall(const FunctionDescription& description, PyObject* const* args,
                                                 Py_ssize_t positional_count, PyObject* keyword_names,
                                                 std::span<PyObject*> slots) {
+    assert(slots.size() == description.slot_count());
     const auto& positional_names = description.positional_parameter_names;
     const auto& keyword_only = description.keyword_only_parameters;
     const std::size_t positional = positional_names.size();

@@ -48,13 +48,13 @@ struct FunctionDescription {
     // "f()", or "C.f()" for a method.
     std::string display_name() const;
     // One slot per parameter: the positional ones, then the keyword-only ones.
-    std::size_t slot_count() const noexcept {
+    constexpr std::size_t slot_count() const noexcept {
         return positional_parameter_names.size() + keyword_only_parameters.size();
     }
 };
 
-// Binds one call's arguments to `slots` (all empty on entry; as many as the
-// description has parameters). The slots hold borrowed references; slots of
+// Binds one call's arguments to `slots` (all empty on entry; exactly as many
+// as the description has parameters, which debug builds assert). The slots hold borrowed references; slots of
 // optional parameters that were not given stay empty. On failure the
 // TypeError to raise.
 std::optional<PyErr> extract_arguments_fastcall(const FunctionDescription& description, PyObject* const* args,

@@ -173,7 +173,7 @@ PyObject* refusals_as_value_errors(Work&& work) {
 PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        std::array<PyObject*, 4> slots{};
+        std::array<PyObject*, SPLIT_PARAMETERS.slot_count()> slots{};
         if (auto error = extract_arguments_fastcall(SPLIT_PARAMETERS, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));
         }
@@ -190,7 +190,7 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
 PyObject* call_check(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        std::array<PyObject*, 2> slots{};
+        std::array<PyObject*, CHECK_PARAMETERS.slot_count()> slots{};
         if (auto error = extract_arguments_fastcall(CHECK_PARAMETERS, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));
         }
@@ -205,7 +205,7 @@ PyObject* call_check(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
 PyObject* call_limits_problem(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                               PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        std::array<PyObject*, 1> slots{};
+        std::array<PyObject*, LIMITS_PROBLEM_PARAMETERS.slot_count()> slots{};
         if (auto error =
                 extract_arguments_fastcall(LIMITS_PROBLEM_PARAMETERS, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));

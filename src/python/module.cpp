@@ -105,7 +105,7 @@ int exec_quenra_module(PyObject* module) noexcept { return add_function(module, 
 PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                       PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        std::array<PyObject*, 3> slots{};
+        std::array<PyObject*, QUENRA_PARAMETERS.slot_count()> slots{};
         if (auto error = extract_arguments_fastcall(QUENRA_PARAMETERS, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));
         }

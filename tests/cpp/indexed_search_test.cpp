@@ -92,3 +92,21 @@ TEST(PositionSet, FindsTheFirstMemberAtOrAfter) {
 
 }  // namespace
 }  // namespace quenra
+
+namespace quenra {
+namespace {
+
+TEST(IndexedSearchDeathTest, AskingAboutAViewThatIsNotASuffixIsABug) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "assertions are off in this build";
+#else
+    const std::string text = "*a* and *b*";
+    const std::string copy = text;
+    IndexedSearch search(text);
+    EXPECT_DEATH((void)search.closing(std::string_view(copy).substr(1), "*"), "position_of");
+    EXPECT_DEATH((void)search.closing(std::string_view(text).substr(1, 3), "*"), "position_of");
+#endif
+}
+
+}  // namespace
+}  // namespace quenra

@@ -1,6 +1,9 @@
 """Argument binding: which calls are accepted and the exact TypeErrors of the others."""
 
 import json
+import os
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -186,3 +189,16 @@ def test_binding_fills_slots_in_parameter_order(testing_module):
     assert testing_module.bind_f(a=1, b=2, d=4, c=3) == (1, 2, 3, 4)
     assert testing_module.bind_g(1) == (1, None)
     assert testing_module.bind_h(1, 2, c=3) == (1, 2, 3)
+
+
+def test_binding_into_too_few_slots_is_refused_by_assertion(testing_module):
+    if os.environ.get("QUENRA_SANITIZED") != "1":
+        pytest.skip("assertions are on in the sanitizer build only")
+    done = subprocess.run(
+        [sys.executable, "-c", "import _quenra_testing as t; t.bind_into_too_few_slots()"],
+        env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)},
+        capture_output=True,
+        text=True,
+        check=False,
+    )
+    assert done.returncode != 0 and "slot_count" in done.stderr

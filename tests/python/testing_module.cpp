@@ -41,6 +41,10 @@ PyObject* fail_while_raising(PyObject* /*module*/, PyObject* const* args, Py_ssi
     });
 }
 
+// bind_into_too_few_slots(): binds a call of `f` into fewer slots than `f`
+// has parameters, which debug builds refuse by assertion.
+PyObject* bind_into_too_few_slots(PyObject* /*module*/, PyObject* /*unused*/) noexcept;
+
 // convert_with_failing_sink(text, writes): converts `text` and writes the
 // message into a sink that fails after `writes` appends.
 PyObject* convert_with_failing_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
@@ -117,9 +121,20 @@ PyMethodDef testing_methods[] = {
      METH_FASTCALL, "convert_with_failing_sink(text, writes)\n--\n\nWrite into a sink that fails."},
     {"fail_while_raising", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fail_while_raising)),
      METH_FASTCALL, "fail_while_raising(outer, inner)\n--\n\nFail while raising a failure."},
+    {"bind_into_too_few_slots", bind_into_too_few_slots, METH_NOARGS,
+     "bind_into_too_few_slots()\n--\n\nBind into fewer slots than there are parameters."},
     {"null_object_with_pending_error", null_object_with_pending_error, METH_NOARGS,
      "null_object_with_pending_error()\n--\n\nMake an object that comes out null."},
 };
+
+PyObject* bind_into_too_few_slots(PyObject* /*module*/, PyObject* /*unused*/) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, []() -> PyObject* {
+        PyObject* slots[1] = {};
+        PyObject* args[1] = {Py_None};
+        if (auto error = extract_arguments_fastcall(F, args, 1, nullptr, slots)) return raise(std::move(*error));
+        Py_RETURN_NONE;
+    });
+}
 
 int exec_testing(PyObject* module) {
     for (PyMethodDef& method : testing_methods) {
