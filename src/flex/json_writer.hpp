@@ -38,28 +38,44 @@ inline constexpr std::array<char, 256> JSON_ESCAPES = [] {
     return table;
 }();
 
-// The in-memory sink: writes at the end of a string, which it grows
-// geometrically, with no call into the string's own append for each piece. The
-// string holds exactly the text written once the sink is gone. It never fails
-// (exhausted memory ends the process).
+// The in-memory sink: gathers pieces in a small buffer of its own and appends
+// them to the string a buffer at a time, so that the string grows
+// geometrically without first filling the room it has not written yet, and
+// short pieces cost a copy, not a call. The string holds exactly the text
+// written once the sink is gone. It never fails (exhausted memory throws
+// std::bad_alloc).
 class StringSink {
 public:
-    explicit StringSink(std::string& out) : out_(out), used_(out.size()) { out_.resize(out_.capacity()); }
-    ~StringSink() { out_.resize(used_); }
+    explicit StringSink(std::string& out) noexcept : out_(out) {}
+    ~StringSink() { flush(); }
     StringSink(const StringSink&) = delete;
     StringSink& operator=(const StringSink&) = delete;
 
     bool append(std::string_view bytes) {
-        if (bytes.size() > out_.size() - used_) out_.resize(std::max(2 * out_.size(), used_ + bytes.size()));
-        std::memcpy(out_.data() + used_, bytes.data(), bytes.size());
-        used_ += bytes.size();
+        if (bytes.size() > BUFFER_SIZE - buffered_) {
+            flush();
+            if (bytes.size() >= BUFFER_SIZE) {
+                out_.append(bytes);
+                return true;
+            }
+        }
+        std::memcpy(buffer_ + buffered_, bytes.data(), bytes.size());
+        buffered_ += bytes.size();
         return true;
     }
     std::string describe_failure() const { return {}; }
 
 private:
+    static constexpr std::size_t BUFFER_SIZE = 1024;
+
+    void flush() {
+        out_.append(buffer_, buffered_);
+        buffered_ = 0;
+    }
+
     std::string& out_;
-    std::size_t used_;
+    std::size_t buffered_ = 0;
+    char buffer_[BUFFER_SIZE];
 };
 
 // Counts the bytes written to it and keeps none; never fails.

@@ -2,24 +2,13 @@
 
 namespace quenra {
 
-namespace {
-
-constexpr std::size_t LARGE_TEXT = 64 << 10;
-
-}  // namespace
-
 std::string message_json(const FlexMessage& message, std::size_t text_size) {
+    // Chat messages come out about six times their length; starting there
+    // spares the first regrowths. For long texts the room is only reserved:
+    // pages that are never written cost nothing, and a text whose message is
+    // longer grows geometrically.
     std::string json;
-    if (text_size < LARGE_TEXT) {
-        // Chat messages come out about six times their length; starting
-        // there spares the first regrowths.
-        json.reserve(128 + 6 * text_size);
-    } else {
-        // Regrowing a text of megabytes costs more than measuring it first.
-        SizeSink measure;
-        write_message(message, measure);
-        json.reserve(measure.size());
-    }
+    json.reserve(128 + 6 * text_size);
     {
         StringSink sink(json);
         write_message(message, sink);
