@@ -11,6 +11,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 
 #include <quenra/internal_failure.hpp>
@@ -57,6 +58,9 @@ Result ffi_boundary(Result failure_value, Work&& work) noexcept {
         raise_memory_error();
     } catch (const std::length_error&) {  // a string or vector beyond its largest size
         raise_memory_error();
+    } catch (const std::exception& unexpected) {  // a broken invariant all the same
+        raise_panic(InternalFailure(std::string("unexpected C++ exception: ") + unexpected.what(),
+                                    SourcePlace{"(unknown)", 0}));
     }
     return failure_value;
 }
