@@ -31,24 +31,11 @@ constexpr FunctionDescription SPLIT_PARAMETERS{
 };
 
 constexpr std::string_view CHECK_POSITIONAL[] = {"message", "limits"};
-constexpr FunctionDescription CHECK_PARAMETERS{
-    .function_name = "check",
-    .class_name = std::nullopt,
-    .positional_parameter_names = CHECK_POSITIONAL,
-    .positional_only_parameters = 0,
-    .required_positional_parameters = 1,
-    .keyword_only_parameters = {},
-};
+// (name, class name, positional parameters, positional-only, required, keyword-only)
+constexpr FunctionDescription CHECK_PARAMETERS{"check", std::nullopt, CHECK_POSITIONAL, 0, 1, {}};
 
 constexpr std::string_view LIMITS_POSITIONAL[] = {"limits"};
-constexpr FunctionDescription LIMITS_PROBLEM_PARAMETERS{
-    .function_name = "limits_problem",
-    .class_name = std::nullopt,
-    .positional_parameter_names = LIMITS_POSITIONAL,
-    .positional_only_parameters = 0,
-    .required_positional_parameters = 1,
-    .keyword_only_parameters = {},
-};
+constexpr FunctionDescription LIMITS_PROBLEM_PARAMETERS{"limits_problem", std::nullopt, LIMITS_POSITIONAL, 0, 1, {}};
 
 std::string type_name(PyObject* object) { return Py_TYPE(object)->tp_name; }
 
