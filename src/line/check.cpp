@@ -37,9 +37,9 @@ public:
     explicit ProblemList(const LineLimits& limits) : limits_(limits) {}
 
     void message(const FlexMessage& message, std::size_t bubble_bytes) {
-        const std::size_t alt_units = utf16_length(message.altText);
-        if (alt_units == 0) add("alt_text_empty", "/altText", "altText is empty");
-        if (alt_units > limits_.alt_text) {
+        if (message.altText.empty()) add("alt_text_empty", "/altText", "altText is empty");
+        if (const std::size_t alt_units = measured(message.altText, limits_.alt_text, utf16_length);
+            alt_units > limits_.alt_text) {
             add("alt_text_too_long", "/altText", too_long("altText", alt_units, "UTF-16 code units", limits_.alt_text));
         }
         const Bubble& bubble = message.contents;
@@ -61,6 +61,14 @@ private:
         return std::string(what) + " is " + std::to_string(measured) + " " + std::string(unit) +
                " long; the limit is " + std::to_string(limit);
     }
+    // `measure(text)`, which never exceeds the text's length in bytes (UTF-16
+    // code units and grapheme clusters both don't): a text within `limit`
+    // bytes is within the limit without measuring.
+    template <class Measure>
+    static std::size_t measured(std::string_view text, std::size_t limit, Measure&& measure) {
+        return text.size() <= limit ? text.size() : measure(text);
+    }
+
     static std::string item(std::string_view box, std::size_t component) {
         return std::string(box) + "/contents/" + std::to_string(component);
     }
@@ -93,7 +101,8 @@ private:
     void action(const UriAction& action, std::string_view box, std::size_t component) {
         const auto path = [&](std::string_view member) { return item(box, component) + "/action/" + std::string(member); };
         if (is_blank(action.label)) add("label_empty", path("label"), "the label is empty or white space");
-        if (const std::size_t clusters = grapheme_count(action.label); clusters > limits_.label) {
+        if (const std::size_t clusters = measured(action.label, limits_.label, grapheme_count);
+            clusters > limits_.label) {
             add("label_too_long", path("label"), too_long("the label", clusters, "grapheme clusters", limits_.label));
         }
         const std::string_view uri = action.uri;
@@ -110,7 +119,7 @@ private:
                 "the URI has a character that RFC 3986 does not allow: " +
                     code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at));
         }
-        if (const std::size_t units = utf16_length(uri); units > limits_.uri) {
+        if (const std::size_t units = measured(uri, limits_.uri, utf16_length); units > limits_.uri) {
             add("uri_too_long", path("uri"), too_long("the URI", units, "UTF-16 code units", limits_.uri));
         }
     }

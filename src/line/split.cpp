@@ -307,7 +307,7 @@ std::vector<std::string> split(std::string_view text, const ConvertOptions& opti
     line::require_valid(limits);
     const FlexMessage message = convert(text, options);
     std::string json = message_json(message, text.size());
-    const std::size_t bubble_bytes = json.size() - message_frame_size(message);
+    const std::size_t bubble_bytes = json.size() - message_frame_size(json);
     if (line::find_problems(message, bubble_bytes, limits).empty()) {
         std::vector<std::string> alone;
         alone.push_back(std::move(json));
