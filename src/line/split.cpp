@@ -170,13 +170,14 @@ class Cutter {
 public:
     Cutter(const std::vector<Piece>& pieces, const LineLimits& limits) : pieces_(pieces), limits_(limits) {}
 
-    std::vector<std::string> messages() {
+    std::vector<std::string> messages() const {
         std::vector<std::string> out;
-        for (Position start{}; start.piece < pieces_.size(); start = skip_white_space(start)) {
+        Position start{};
+        while (start.piece < pieces_.size()) {
             const Position end = message_end(start);
-            FlexMessage message = assemble(start, end);
+            const FlexMessage message = assemble(start, end);
             if (message.contents.body || message.contents.footer) out.push_back(message_json(message, 0));
-            start = end;
+            start = skip_white_space(end);
         }
         return out;
     }
@@ -192,13 +193,13 @@ private:
         for (Position at = start; at.piece < pieces_.size(); at = Position{at.piece + 1, 0}) {
             const Piece& piece = pieces_[at.piece];
             if (piece.kind == Piece::Kind::Button) {
-                // A standalone button may start a message; one in the running
-                // text stays with the character before it.
+                // A standalone button may start a message (and the text after
+                // it starts a grapheme cluster); one in the running text stays
+                // with the character before it.
                 places.before_button(at, piece.standalone);
                 if (piece.standalone) breaks.reset();
                 meter.add_button(piece);
                 if (!meter.fits()) return cut(places, start, at, Position{at.piece + 1, 0});
-                if (piece.standalone) breaks.reset();
                 continue;
             }
             if (piece.kind == Piece::Kind::Shown) meter.open_shown(piece);
