@@ -9,7 +9,11 @@ scaling benchmark first. Sections:
 4. the cost of one call against a call of len("");
 5. peak memory of one call on 1 MiB and 16 MiB inputs;
 6. delivering to LINE: split against quenra, check's reading speed, and
-   split's scaling on texts it must cut and repair.
+   split's scaling on texts it must cut and repair;
+7. split's scaling (C++);
+8. instructions counted by callgrind (repeatable whatever else the machine
+   does): per byte of input plus output, for the corpus and every hostile
+   family at 64 KiB and 1 MiB.
 """
 
 from __future__ import annotations
@@ -18,6 +22,8 @@ import argparse
 import gc
 import json
 import os
+import re
+import shutil
 import subprocess
 import sys
 import time
@@ -285,6 +291,41 @@ def delivery(table: Table, messages: list[str], big: str, ours: dict[str, float]
     )
 
 
+def callgrind_instructions(binary: Path, family: str, argument: str, rounds: int) -> tuple[int, dict]:
+    done = subprocess.run(
+        ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", str(binary), "--convert", family, argument,
+         str(rounds)],
+        capture_output=True, text=True, check=True,
+    )
+    refs = int(re.search(r"refs:\s+([\d,]+)", done.stderr).group(1).replace(",", ""))
+    return refs, json.loads(done.stdout)
+
+
+def per_byte(binary: Path, family: str, argument: str, rounds: int) -> float:
+    """Instructions of one conversion round per byte of input plus output: the
+    difference between 1 + `rounds` rounds and one round, so setup is left out."""
+    one, sizes = callgrind_instructions(binary, family, argument, 1)
+    many, _ = callgrind_instructions(binary, family, argument, 1 + rounds)
+    return (many - one) / rounds / (sizes["input_bytes"] + sizes["output_bytes"])
+
+
+def instructions(table: Table, binary: Path, families: list[str]) -> None:
+    table.section("8. Instructions per byte of input plus output (callgrind; targets: 3x the corpus's, growth 1.15)")
+    if not shutil.which("valgrind"):
+        table.add("valgrind not found", "-", "")
+        return
+    corpus_cost = per_byte(binary, "chat corpus", str(HERE / "corpus.txt"), 10)
+    table.add("chat corpus (every message once)", f"{corpus_cost:.1f}", "the yardstick")
+    for family in families:
+        small = per_byte(binary, family, str(64 << 10), 1)
+        large = per_byte(binary, family, str(1 << 20), 1)
+        table.add(
+            family,
+            f"{small:.1f} at 64 KiB, {large:.1f} at 1 MiB",
+            f"{large / corpus_cost:.1f}x the corpus's; 1 MiB over 64 KiB {large / small:.2f}",
+        )
+
+
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--scaling-binary", type=Path, help="the C++ scaling benchmark (bench/scaling.cpp)")
@@ -303,6 +344,7 @@ def main() -> None:
     delivery(table, messages, big, ours)
     if results:
         split_scaling(table, results)
+        instructions(table, args.scaling_binary, [f for f in results if not f.startswith("delivery: ")])
     table.print()
 
 

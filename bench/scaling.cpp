@@ -81,7 +81,49 @@ const std::vector<quenra::testing::HostileFamily>& delivery_families() {
 
 }  // namespace
 
+// `--convert FAMILY SIZE TIMES`: converts the family's text (or, for the
+// family "chat corpus", the messages of the corpus file named by SIZE) TIMES
+// times and prints the bytes of input and output of one round, for counting
+// instructions under callgrind (the difference of two counts is the cost of
+// the rounds between them, without the setup's).
+int convert_rounds(const std::string& family_name, const std::string& size_or_file, int times) {
+    std::vector<std::string> texts;
+    if (family_name == "chat corpus") {
+        std::FILE* file = std::fopen(size_or_file.c_str(), "rb");
+        if (!file) return 1;
+        std::string corpus;
+        char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) corpus.append(chunk, got);
+        std::fclose(file);
+        for (std::size_t start = 0;;) {
+            const std::size_t end = corpus.find("\n---\n", start);
+            std::string message = corpus.substr(start, end - start);
+            while (!message.empty() && message.front() == '\n') message.erase(0, 1);
+            while (!message.empty() && message.back() == '\n') message.pop_back();
+            texts.push_back(message);
+            if (end == std::string::npos) break;
+            start = end + 5;
+        }
+    } else {
+        for (const auto& family : quenra::testing::hostile_families()) {
+            if (family.name == family_name) texts.push_back(quenra::testing::hostile_text(family, std::stoul(size_or_file)));
+        }
+        if (texts.empty()) return 1;
+    }
+    std::size_t input = 0, output = 0;
+    for (int round = 0; round < times; ++round) {
+        input = output = 0;
+        for (const std::string& text : texts) {
+            input += text.size();
+            output += quenra::quenra_json_with_options(text, {true, true}).size();
+        }
+    }
+    std::printf("{\"input_bytes\":%zu,\"output_bytes\":%zu}\n", input, output);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--convert") return convert_rounds(argv[2], argv[3], std::stoi(argv[4]));
     const double reference_budget = argc > 1 ? std::stod(argv[1]) : 20.0;
     const std::vector<std::size_t> sizes{64 << 10, 256 << 10, 1 << 20};
     const quenra::ConvertOptions options{true, true};

@@ -4,10 +4,8 @@
 
 namespace quenra {
 
-SpanStyle run_style(SpanStyle style, std::string_view delimiter) {
-    const StyleDelimiter* entry = style_delimiter(delimiter);
-    if (!entry) return style;
-    switch (entry->style) {
+SpanStyle run_style(SpanStyle style, RunStyle run) {
+    switch (run) {
     case RunStyle::Bold:
         style.weight = FontWeight::Bold;
         break;

@@ -75,8 +75,8 @@ inline Span styled_span(std::string_view characters, const SpanStyle& style) {
                 owned(style.size)};
 }
 
-// The style inside a run opened by `delimiter`.
-SpanStyle run_style(SpanStyle style, std::string_view delimiter);
+// The style inside a run of `run` style.
+SpanStyle run_style(SpanStyle style, RunStyle run);
 
 // The style of a link's text: blue and underlined when links are decorated,
 // whatever colour or decoration was in force; otherwise the style in force.

@@ -181,6 +181,7 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
         const char before = view_[i - 1];
         return before == '`' || before == walk.opener || (i >= 2 && view_[i - 2] == '\\');
     };
+    const ClosingDelimiter closer(delimiter);
     walked_anchors_.clear();
 
     std::optional<std::size_t> found;
@@ -194,7 +195,7 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
             walked_anchors_.push_back(i);
         }
         const ClosingStep step = closing_step(
-            view_, i, delimiter, [this](std::size_t after_fence) { return fence_end(after_fence); },
+            view_, i, closer, [this](std::size_t after_fence) { return fence_end(after_fence); },
             [this](std::size_t from) { return next_backtick(from); });
         if (step.closes) {
             found = i;

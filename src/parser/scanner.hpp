@@ -41,10 +41,11 @@ struct Link {
 };
 
 // The delimiter, the inner text, the delimiter again. `delimiter` is one of
-// the strings of `STYLE_DELIMITERS`.
+// the strings of `STYLE_DELIMITERS`, and `style` its entry's style.
 struct Styled {
     std::string_view delimiter;
     std::string_view inner;
+    RunStyle style;
 };
 
 // One character that opened nothing, as its UTF-8 bytes (1 to 4).
@@ -155,7 +156,7 @@ bool take_styled(std::string_view& cursor, Search& search, Fragment& out) {
             if (behind < after.size() && after[behind] == first) continue;
             if (*close > 0 && after[*close - 1] == first) continue;
         }
-        out = Styled{delimiter, after.substr(0, *close)};
+        out = Styled{delimiter, after.substr(0, *close), entry.style};
         cursor.remove_prefix(*close + 2 * delimiter.size());
         return true;
     }

@@ -29,8 +29,9 @@ std::optional<std::size_t> find_closing(std::string_view text, std::string_view 
         if (!found) return std::nullopt;
         return from + *found;
     };
+    const ClosingDelimiter closer(delimiter);
     for (std::size_t i = 0; i < text.size();) {
-        const ClosingStep step = closing_step(text, i, delimiter, fence_end, next_backtick);
+        const ClosingStep step = closing_step(text, i, closer, fence_end, next_backtick);
         if (step.closes) return i;
         i = step.next;
     }

@@ -48,22 +48,33 @@ struct ClosingStep {
 // gives the position just past the closing fence of a block whose opening
 // fence ends at `after`, `next_backtick(from)` the first backtick at or after
 // `from`; each gives nothing when there is none.
+// A closing delimiter as the searches compare it: one byte, or one byte twice.
+struct ClosingDelimiter {
+    char byte;
+    bool twice;
+
+    explicit constexpr ClosingDelimiter(std::string_view text) noexcept : byte(text[0]), twice(text.size() == 2) {}
+};
+
 template <class FenceEnd, class NextBacktick>
-ClosingStep closing_step(std::string_view text, std::size_t i, std::string_view delimiter, FenceEnd&& fence_end,
-                         NextBacktick&& next_backtick) {
-    const std::string_view rest = text.substr(i);
-    const char c = rest.front();
-    if (c == '\\' && rest.size() > 1 && is_escapable(static_cast<unsigned char>(rest[1]))) {
-        return {false, false, i + 2};
-    }
+[[gnu::always_inline]] inline ClosingStep closing_step(std::string_view text, std::size_t i,
+                                                       ClosingDelimiter delimiter, FenceEnd&& fence_end,
+                                                       NextBacktick&& next_backtick) {
+    // Bytes are compared one by one: this runs once per character passed.
+    const std::size_t left = text.size() - i;
+    const char c = text[i];
+    if (c == '\\' && left > 1 && is_escapable(static_cast<unsigned char>(text[i + 1]))) return {false, false, i + 2};
     if (c == '`') {
-        if (rest.starts_with(FENCE)) {
+        if (left >= FENCE.size() && text[i + 1] == '`' && text[i + 2] == '`') {
             if (const auto end = fence_end(i + FENCE.size())) return {false, false, *end};
         }
         if (const auto partner = next_backtick(i + 1)) return {false, false, *partner + 1};
     }
-    if (rest.starts_with(delimiter)) return {true, false, i};
-    return {false, true, i + first_char_length(rest)};
+    if (c == delimiter.byte && (!delimiter.twice || (left > 1 && text[i + 1] == delimiter.byte))) {
+        return {true, false, i};
+    }
+    const std::size_t length = utf8_length(static_cast<unsigned char>(c));
+    return {false, true, i + (length < left ? length : left)};
 }
 
 // A search policy answers the scanner's three questions about the text that
