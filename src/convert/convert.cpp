@@ -82,26 +82,24 @@ private:
 
 std::optional<FlexBox> body_box(std::vector<Block>& blocks) {
     if (blocks.empty()) return std::nullopt;
-    FlexBox body{{}, std::string(BODY_SPACING), std::nullopt};
-    body.contents.reserve(blocks.size());
+    std::vector<Component> components;
+    components.reserve(blocks.size());
     for (Block& block : blocks) {
         if (auto* paragraph = std::get_if<Paragraph>(&block)) {
-            body.contents.push_back(Text{true, std::move(paragraph->spans)});
+            components.push_back(Text{true, std::move(paragraph->spans)});
         } else {
-            body.contents.push_back(Text{true, {code_span(std::move(std::get<Code>(block).text))}});
+            components.push_back(Text{true, {code_span(std::move(std::get<Code>(block).text))}});
         }
     }
-    return body;
+    return body_box_of(std::move(components));
 }
 
 std::optional<FlexBox> footer_box(std::vector<CollectedLink>& links) {
     if (links.empty()) return std::nullopt;
-    FlexBox footer{{}, std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)};
-    footer.contents.reserve(links.size());
-    for (CollectedLink& link : links) {
-        footer.contents.push_back(Button{UriAction{std::move(link.label), std::move(link.url)}});
-    }
-    return footer;
+    std::vector<Component> buttons;
+    buttons.reserve(links.size());
+    for (CollectedLink& link : links) buttons.push_back(Button{UriAction{std::move(link.label), std::move(link.url)}});
+    return footer_box_of(std::move(buttons));
 }
 
 }  // namespace

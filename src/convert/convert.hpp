@@ -16,6 +16,14 @@ inline constexpr std::string_view BODY_SPACING = "md";
 inline constexpr std::string_view FOOTER_SPACING = "sm";
 inline constexpr std::string_view FOOTER_BACKGROUND = "#F0F0F0";
 
+// The body box (text components) and the footer box (buttons) of a bubble.
+inline FlexBox body_box_of(std::vector<Component> components) {
+    return FlexBox{std::move(components), std::string(BODY_SPACING), std::nullopt};
+}
+inline FlexBox footer_box_of(std::vector<Component> buttons) {
+    return FlexBox{std::move(buttons), std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)};
+}
+
 // All inline content between two code blocks, or a text's start or end; never
 // empty.
 struct Paragraph {

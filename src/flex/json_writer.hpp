@@ -38,6 +38,16 @@ inline constexpr std::array<char, 256> JSON_ESCAPES = [] {
     return table;
 }();
 
+// The length of `bytes` written inside a JSON string, without the quotes.
+constexpr std::size_t json_escaped_size(std::string_view bytes) noexcept {
+    std::size_t size = 0;
+    for (const char c : bytes) {
+        const char escape = JSON_ESCAPES[static_cast<unsigned char>(c)];
+        size += escape == 0 ? 1 : escape == 'u' ? 6 : 2;
+    }
+    return size;
+}
+
 // The in-memory sink: gathers pieces in a small buffer of its own and appends
 // them to the string a buffer at a time, so that the string grows
 // geometrically without first filling the room it has not written yet, and

@@ -144,6 +144,15 @@ inline std::size_t message_frame_size(std::string_view message_json) {
     return bubble + MESSAGE_CLOSE.size();
 }
 
+// The length of `record`'s JSON text, counted without writing it.
+template <class Record>
+std::size_t json_size(const Record& record) {
+    SizeSink sink;
+    JsonWriter<SizeSink> writer(sink);
+    (void)serialize(record, writer);  // counting never fails
+    return sink.size();
+}
+
 // What a sink reported when it failed.
 struct WriteFailure {
     std::string description;

@@ -130,12 +130,6 @@ private:
 
 }  // namespace
 
-std::size_t bubble_json_size(const Bubble& bubble) {
-    SizeSink sink;
-    (void)write_json(bubble, sink);  // counting never fails
-    return sink.size();
-}
-
 std::vector<Problem> find_problems(const FlexMessage& message, std::size_t bubble_bytes, const LineLimits& limits) {
     ProblemList problems(limits);
     problems.message(message, bubble_bytes);
@@ -166,7 +160,7 @@ std::vector<Problem> check(std::string_view message_json, const LineLimits& limi
     line::require_valid(limits);
     ReadResult read = read_flex_message(message_json);
     if (!read.message) throw UnreadableMessage(read.error);
-    return line::find_problems(*read.message, line::bubble_json_size(read.message->contents), limits);
+    return line::find_problems(*read.message, json_size(read.message->contents), limits);
 }
 
 }  // namespace quenra

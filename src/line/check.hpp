@@ -10,9 +10,6 @@
 
 namespace quenra::line {
 
-// The length of the bubble's compact JSON text, in bytes.
-std::size_t bubble_json_size(const Bubble& bubble);
-
 // The problems of `message`, whose bubble's JSON text is `bubble_bytes` long,
 // in the order of the JSON text.
 std::vector<Problem> find_problems(const FlexMessage& message, std::size_t bubble_bytes, const LineLimits& limits);

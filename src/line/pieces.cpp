@@ -13,23 +13,6 @@ namespace quenra::line {
 
 namespace {
 
-// Telegram's custom emoji, written ![e](tg://emoji?id=...).
-bool is_custom_emoji(std::string_view url) noexcept {
-    constexpr std::string_view PREFIX = "tg://emoji?";
-    if (url.size() < PREFIX.size()) return false;
-    for (std::size_t i = 0; i < PREFIX.size(); ++i) {
-        const char c = url[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != PREFIX[i]) return false;
-    }
-    return true;
-}
-
-std::size_t json_size(const Bubble& bubble) {
-    SizeSink sink;
-    (void)write_json(bubble, sink);  // counting never fails
-    return sink.size();
-}
-
 class PieceBuilder {
 public:
     explicit PieceBuilder(const LineLimits& limits) : limits_(limits) {}
@@ -99,8 +82,7 @@ public:
 private:
     // The bubble of a message that shows `action` alone.
     static std::size_t lone_button_size(const UriAction& action) {
-        return json_size(Bubble{std::nullopt, FlexBox{{Button{action}}, std::string(FOOTER_SPACING),
-                                                      std::string(FOOTER_BACKGROUND)}});
+        return json_size(Bubble{std::nullopt, footer_box_of({Button{action}})});
     }
 
     void add_shown(Span span, bool merges) {

@@ -34,29 +34,11 @@ struct Position {
     friend bool operator==(const Position&, const Position&) = default;
 };
 
-template <class Record>
-std::size_t json_size(const Record& record) {
-    SizeSink sink;
-    (void)write_json(record, sink);  // counting never fails
-    return sink.size();
-}
-
-std::size_t escaped_size(std::string_view bytes) noexcept {
-    std::size_t size = 0;
-    for (const char c : bytes) {
-        const char escape = JSON_ESCAPES[static_cast<unsigned char>(c)];
-        size += escape == 0 ? 1 : escape == 'u' ? 6 : 2;
-    }
-    return size;
-}
-
 // The sizes of the JSON text that a message's bubble is made of.
 struct BubbleSizes {
     std::size_t bubble = json_size(Bubble{});
-    std::size_t body = json_size(Bubble{FlexBox{{}, std::string(BODY_SPACING), std::nullopt}, std::nullopt}) - bubble;
-    std::size_t footer =
-        json_size(Bubble{std::nullopt, FlexBox{{}, std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)}}) -
-        bubble;
+    std::size_t body = json_size(Bubble{body_box_of({}), std::nullopt}) - bubble;
+    std::size_t footer = json_size(Bubble{std::nullopt, footer_box_of({})}) - bubble;
     std::size_t text = json_size(Component{Text{true, {}}});
 
     // A span's members without its text's characters.
@@ -97,7 +79,7 @@ public:
 
     void add_characters(const Piece& piece, std::string_view bytes) {
         alt_units_ += utf16_length(bytes);
-        if (piece.kind == Piece::Kind::Shown) bytes_ += escaped_size(bytes);
+        if (piece.kind == Piece::Kind::Shown) bytes_ += json_escaped_size(bytes);
     }
 
     void add_button(const Piece& piece) {
@@ -277,11 +259,8 @@ private:
             last_shown = &piece;
         }
         if (message.altText.empty()) message.altText = labels_as_alt_text(footer);
-        if (!body.empty()) message.contents.body = FlexBox{std::move(body), std::string(BODY_SPACING), std::nullopt};
-        if (!footer.empty()) {
-            message.contents.footer =
-                FlexBox{std::move(footer), std::string(FOOTER_SPACING), std::string(FOOTER_BACKGROUND)};
-        }
+        if (!body.empty()) message.contents.body = body_box_of(std::move(body));
+        if (!footer.empty()) message.contents.footer = footer_box_of(std::move(footer));
         return message;
     }
 
