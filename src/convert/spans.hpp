@@ -97,26 +97,24 @@ inline void push_char(std::vector<Span>& spans, const SpanStyle& style, std::str
 class SpanCollector {
 public:
     SpanCollector(std::vector<Span>& spans, std::vector<CollectedLink>& links, std::string& plain) noexcept
-        : spans_(&spans), links_(links), plain_(plain) {}
+        : spans_(spans), links_(links), plain_(plain) {}
 
     void text(std::string_view chars, const SpanStyle& style) {
-        push_text(*spans_, style, chars);
+        push_text(spans_, style, chars);
         plain_.append(chars);
     }
     void inline_code(std::string_view code) {
-        spans_->push_back(code_span(std::string(code)));
+        spans_.push_back(code_span(std::string(code)));
         plain_.append(code);
     }
     void hidden_code(std::string_view code) { plain_.append(code); }
-    LinkReading link_reading(const Link&, bool) const noexcept { return LinkReading::Button; }
-    void take_back_bang() noexcept {}
     std::size_t begin_link() const noexcept { return plain_.size(); }
     void end_link(std::size_t mark, const Link& link) {
         links_.push_back(CollectedLink{plain_.substr(mark), std::string(link.url)});
     }
 
 protected:
-    std::vector<Span>* spans_;
+    std::vector<Span>& spans_;
     std::vector<CollectedLink>& links_;
     std::string& plain_;
 };

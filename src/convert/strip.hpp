@@ -18,8 +18,6 @@ public:
     void text(std::string_view chars, const SpanStyle&) { out_.append(chars); }
     void inline_code(std::string_view code) { out_.append(code); }
     void hidden_code(std::string_view code) { out_.append(code); }
-    LinkReading link_reading(const Link&, bool) const noexcept { return LinkReading::Button; }
-    void take_back_bang() noexcept {}
     std::size_t begin_link() const noexcept { return 0; }
     void end_link(std::size_t, const Link&) noexcept {}
 

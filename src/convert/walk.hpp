@@ -11,18 +11,21 @@
 //                                                 or link text: no span, but
 //                                                 part of the plain text
 //   void code_block(std::string_view code);       a top-level code block
-//   LinkReading link_reading(const Link& link, bool after_bang);
-//       how to read a link in the running text; `after_bang` when the
-//       character just before it, at the same level, is an unescaped "!"
-//   void take_back_bang();                        forget that "!" again
 //   std::size_t begin_link();                     before a link's text; a mark
 //   void end_link(std::size_t mark, const Link& link);  after it
 //   bool standalone_link(const Link& link, std::string_view tail);
 //       a top-level link that ends its line (when standalone links are
 //       buttons); `tail` is the white space and line feed after it. True
 //       when taken as a button only; false to read it in the running text.
+// A builder may also have these; without them every link is a button:
+//   LinkReading link_reading(const Link& link, bool after_bang);
+//       how to read a link in the running text; `after_bang` when the
+//       character just before it, at the same level, is an unescaped "!"
+//   void take_back_bang();                        forget that "!" again
+// Only the walks for builders that have them keep track of that "!".
 #pragma once
 
+#include <concepts>
 #include <optional>
 #include <string_view>
 
@@ -41,6 +44,10 @@ std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noe
 
 template <class Builder, class Search = DefaultSearch>
 class DocumentWalk {
+    static constexpr bool READS_LINKS = requires(Builder& builder, const Link& link) {
+        { builder.link_reading(link, true) } -> std::same_as<LinkReading>;
+    };
+
 public:
     DocumentWalk(Builder& builder, const ConvertOptions& options) noexcept : builder_(builder), options_(options) {}
 
@@ -84,14 +91,16 @@ private:
 
         void run(std::string_view characters) {
             walk.builder_.text(characters, style);
-            after_bang = characters.back() == '!';
+            if constexpr (READS_LINKS) after_bang = characters.back() == '!';
         }
         void fragment(const Fragment& fragment, std::string_view /*source*/, BasicScanner<Search>& scanner) {
             bool taken = false;
             if constexpr (TopLevel) taken = walk.read_top_level(fragment, scanner);
             if (!taken) walk.read_fragment(fragment, style, after_bang);
-            const auto* character = std::get_if<Char>(&fragment);
-            after_bang = character && character->utf8 == "!";
+            if constexpr (READS_LINKS) {
+                const auto* character = std::get_if<Char>(&fragment);
+                after_bang = character && character->utf8 == "!";
+            }
         }
     };
 
@@ -116,11 +125,13 @@ private:
     }
 
     void read_link(const Link& link, const SpanStyle& style, bool after_bang) {
-        const LinkReading reading = builder_.link_reading(link, after_bang);
-        if (reading != LinkReading::Button) {
-            if (reading == LinkReading::BareEmoji) builder_.take_back_bang();
-            read_text(link.text, style);
-            return;
+        if constexpr (READS_LINKS) {
+            const LinkReading reading = builder_.link_reading(link, after_bang);
+            if (reading != LinkReading::Button) {
+                if (reading == LinkReading::BareEmoji) builder_.take_back_bang();
+                read_text(link.text, style);
+                return;
+            }
         }
         const std::size_t mark = builder_.begin_link();
         read_text(link.text, link_style(style, options_.decorate_links));
