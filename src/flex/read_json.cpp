@@ -3,6 +3,8 @@
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
+#include "flex/serialize.hpp"
+
 #include <array>
 #include <cstddef>
 #include <initializer_list>
@@ -37,6 +39,15 @@ std::string_view string_of(const Value& value) { return {value.GetString(), valu
 
 std::string where(const std::string& path) { return path.empty() ? "/" : path; }
 
+// The text that `value` is written as: the value of the serializer's own
+// member text, ,"key":"text".
+template <class Enum>
+std::string_view written_as(Enum value) {
+    std::string_view member = json_detail::member_json(value);
+    member.remove_suffix(1);
+    return member.substr(member.rfind('"') + 1);
+}
+
 // One JSON object of a record: its members read by name, the constant "type"
 // checked, and any member left unread refused.
 class ObjectReader {
@@ -70,12 +81,13 @@ public:
             throw Unreadable{"expected \"" + std::string(expected) + "\" at " + child(name)};
         }
     }
+    // One of `values`, known by the text the serializer writes for it.
     template <class Enum>
-    std::optional<Enum> enumeration(std::string_view name, std::initializer_list<std::pair<std::string_view, Enum>> values) {
+    std::optional<Enum> enumeration(std::string_view name, std::initializer_list<Enum> values) {
         const auto text = optional_string(name);
         if (!text) return std::nullopt;
-        for (const auto& [written, value] : values) {
-            if (*text == written) return value;
+        for (const Enum value : values) {
+            if (*text == written_as(value)) return value;
         }
         throw Unreadable{"unknown value \"" + *text + "\" at " + child(name)};
     }
@@ -117,12 +129,10 @@ Span read_span(const Value& value, const std::string& path) {
     ObjectReader object(value, path, "span");
     Span span;
     span.text = object.string("text");
-    span.weight = object.enumeration<FontWeight>("weight", {{"bold", FontWeight::Bold}, {"regular", FontWeight::Regular}});
-    span.style = object.enumeration<FontStyle>("style", {{"normal", FontStyle::Normal}, {"italic", FontStyle::Italic}});
-    span.decoration = object.enumeration<TextDecoration>(
-        "decoration", {{"none", TextDecoration::None},
-                       {"underline", TextDecoration::Underline},
-                       {"line-through", TextDecoration::LineThrough}});
+    span.weight = object.enumeration("weight", {FontWeight::Bold, FontWeight::Regular});
+    span.style = object.enumeration("style", {FontStyle::Normal, FontStyle::Italic});
+    span.decoration =
+        object.enumeration("decoration", {TextDecoration::None, TextDecoration::Underline, TextDecoration::LineThrough});
     span.color = object.optional_string("color");
     span.size = object.optional_string("size");
     object.finish();

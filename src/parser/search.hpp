@@ -43,11 +43,6 @@ struct ClosingStep {
     std::size_t next;
 };
 
-// What closes a run: one step of a closing search for `delimiter` at `i` in
-// `text`, with code found through the caller's searches: `fence_end(after)`
-// gives the position just past the closing fence of a block whose opening
-// fence ends at `after`, `next_backtick(from)` the first backtick at or after
-// `from`; each gives nothing when there is none.
 // A closing delimiter as the searches compare it: one byte, or one byte twice.
 struct ClosingDelimiter {
     char byte;
@@ -56,6 +51,11 @@ struct ClosingDelimiter {
     explicit constexpr ClosingDelimiter(std::string_view text) noexcept : byte(text[0]), twice(text.size() == 2) {}
 };
 
+// What closes a run: one step of a closing search for `delimiter` at `i` in
+// `text`, with code found through the caller's searches: `fence_end(after)`
+// gives the position just past the closing fence of a block whose opening
+// fence ends at `after`, `next_backtick(from)` the first backtick at or after
+// `from`; each gives nothing when there is none.
 template <class FenceEnd, class NextBacktick>
 [[gnu::always_inline]] inline ClosingStep closing_step(std::string_view text, std::size_t i,
                                                        ClosingDelimiter delimiter, FenceEnd&& fence_end,

@@ -71,6 +71,11 @@ Result ffi_boundary(Result failure_value, Work&& work) noexcept {
 // internal failure after the pending Python error is reported as unraisable.
 Owned expect_object(PyObject* object);
 
+// A new `str` of the UTF-8 `text`, made as by expect_object.
+inline Owned new_str(std::string_view text) {
+    return expect_object(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
 // A Python object made once per process, on first use, and kept for good.
 // Threads that find it missing detach from the interpreter while they wait,
 // so that the thread making it can always attach.

@@ -121,10 +121,6 @@ private:
     const LineLimits* limits_ = &LINE_LIMITS;
 };
 
-Owned new_str(std::string_view text) {
-    return expect_object(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-}
-
 Owned str_list(const std::vector<std::string>& texts) {
     Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(texts.size())));
     for (std::size_t i = 0; i < texts.size(); ++i) {

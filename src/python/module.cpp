@@ -112,8 +112,7 @@ PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posi
         auto conversion = conversion_arguments(slots);
         if (!conversion) return raise(std::move(conversion).take_error());
         const std::string json = quenra_json_with_options((*conversion).text, (*conversion).options);
-        return expect_object(PyUnicode_FromStringAndSize(json.data(), static_cast<Py_ssize_t>(json.size())))
-            .release();
+        return new_str(json).release();
     });
 }
 

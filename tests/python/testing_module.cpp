@@ -56,9 +56,7 @@ PyObject* convert_with_failing_sink(PyObject* /*module*/, PyObject* const* args,
         if (PyErr_Occurred()) return nullptr;
         quenra::testing::FailingSink sink(writes);
         quenra::write_message(quenra::convert(*text, {true, true}), sink);
-        return expect_object(PyUnicode_FromStringAndSize(sink.written().data(),
-                                                         static_cast<Py_ssize_t>(sink.written().size())))
-            .release();
+        return new_str(sink.written()).release();
     });
 }
 
