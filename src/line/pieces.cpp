@@ -46,8 +46,13 @@ public:
         ++component_;
     }
 
-    LinkReading link_reading(const Link& link, bool after_bang) const {
-        if (repair_uri(link.url, limits_)) return LinkReading::Button;
+    // A link becomes a button when LINE takes its repaired URI, kept until
+    // its text has been read (links inside it come and go first).
+    LinkReading link_reading(const Link& link, bool after_bang) {
+        if (auto uri = repair_uri(link.url, limits_)) {
+            button_uris_.push_back(std::move(*uri));
+            return LinkReading::Button;
+        }
         return after_bang && is_custom_emoji(link.url) ? LinkReading::BareEmoji : LinkReading::Text;
     }
 
@@ -61,8 +66,10 @@ public:
 
     std::size_t begin_link() const noexcept { return plain_.size(); }
 
-    void end_link(std::size_t mark, const Link& link) {
-        add_button(std::string_view(plain_).substr(mark), *repair_uri(link.url, limits_), false);
+    void end_link(std::size_t mark, const Link& /*link*/) {
+        std::string uri = std::move(button_uris_.back());
+        button_uris_.pop_back();
+        add_button(std::string_view(plain_).substr(mark), std::move(uri), false);
     }
 
     bool standalone_link(const Link& link, std::string_view tail) {
@@ -112,6 +119,7 @@ private:
     }
 
     const LineLimits& limits_;
+    std::vector<std::string> button_uris_;
     std::string plain_;
     std::vector<Piece> pieces_;
     std::size_t component_ = 0;
