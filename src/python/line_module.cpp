@@ -37,7 +37,10 @@ constexpr FunctionDescription CHECK_PARAMETERS{"check", std::nullopt, CHECK_POSI
 constexpr std::string_view LIMITS_POSITIONAL[] = {"limits"};
 constexpr FunctionDescription LIMITS_PROBLEM_PARAMETERS{"limits_problem", std::nullopt, LIMITS_POSITIONAL, 0, 1, {}};
 
-std::string type_name(PyObject* object) { return Py_TYPE(object)->tp_name; }
+// The qualified name of `object`'s type, as the binder's own messages give it.
+std::string type_name(PyObject* object) {
+    return qualified_name(Py_TYPE(object)).value_or("<failed to extract type name>");
+}
 
 // An attribute of a limits object; a missing one is a TypeError that names
 // what was expected.
