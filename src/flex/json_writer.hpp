@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace quenra {
 
@@ -48,24 +49,24 @@ constexpr std::size_t json_escaped_size(std::string_view bytes) noexcept {
     return size;
 }
 
-// The in-memory sink: gathers pieces in a small buffer of its own and appends
-// them to the string a buffer at a time, so that the string grows
-// geometrically without first filling the room it has not written yet, and
-// short pieces cost a copy, not a call. The string holds exactly the text
-// written once the sink is gone. It never fails (exhausted memory throws
-// std::bad_alloc).
-class StringSink {
+// A sink that gathers the writer's pieces in a small buffer of its own and
+// hands them to its `Output` (any type with `void write(std::string_view)`)
+// a buffer at a time, so that short pieces cost a copy, not a call. A block
+// handed on always ends where a piece ended: no character is ever split. It
+// never fails (exhausted memory throws std::bad_alloc); `flush` hands on
+// what is still buffered once the writing is done.
+template <class Output>
+class BufferedSink {
 public:
-    explicit StringSink(std::string& out) noexcept : out_(out) {}
-    ~StringSink() { flush(); }
-    StringSink(const StringSink&) = delete;
-    StringSink& operator=(const StringSink&) = delete;
+    explicit BufferedSink(Output output) noexcept : output_(std::move(output)) {}
+    BufferedSink(const BufferedSink&) = delete;
+    BufferedSink& operator=(const BufferedSink&) = delete;
 
     bool append(std::string_view bytes) {
         if (bytes.size() > BUFFER_SIZE - buffered_) {
             flush();
             if (bytes.size() >= BUFFER_SIZE) {
-                out_.append(bytes);
+                output_.write(bytes);
                 return true;
             }
         }
@@ -75,17 +76,33 @@ public:
     }
     std::string describe_failure() const { return {}; }
 
-private:
-    static constexpr std::size_t BUFFER_SIZE = 1024;
-
     void flush() {
-        out_.append(buffer_, buffered_);
+        if (buffered_ == 0) return;
+        output_.write(std::string_view(buffer_, buffered_));
         buffered_ = 0;
     }
+    Output& output() noexcept { return output_; }
 
-    std::string& out_;
+private:
+    static constexpr std::size_t BUFFER_SIZE = 4096;
+
+    Output output_;
     std::size_t buffered_ = 0;
     char buffer_[BUFFER_SIZE];
+};
+
+// Appends to a string.
+struct AppendToString {
+    std::string* text;
+    void write(std::string_view bytes) { text->append(bytes); }
+};
+
+// The in-memory sink: the string grows geometrically without first filling
+// room it has not written yet, and holds exactly the text written once the
+// sink is flushed.
+class StringSink : public BufferedSink<AppendToString> {
+public:
+    explicit StringSink(std::string& out) noexcept : BufferedSink(AppendToString{&out}) {}
 };
 
 // Counts the bytes written to it and keeps none; never fails.

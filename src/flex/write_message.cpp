@@ -9,10 +9,9 @@ std::string message_json(const FlexMessage& message, std::size_t text_size) {
     // longer grows geometrically.
     std::string json;
     json.reserve(128 + 6 * text_size);
-    {
-        StringSink sink(json);
-        write_message(message, sink);
-    }
+    StringSink sink(json);
+    write_message(message, sink);
+    sink.flush();
     return json;
 }
 

@@ -8,6 +8,9 @@
 #include "concat.hpp"
 #include "fragment_text.hpp"
 #include <quenra.hpp>
+#include "convert/convert.hpp"
+#include "flex/write_message.hpp"
+#include "lib/write_json.hpp"
 
 namespace quenra {
 namespace {
@@ -77,8 +80,11 @@ TEST(Convert, TypicalCall) {
 }
 
 TEST(Convert, EmptyTextUnderEveryOption) {
+    // The entry answers an empty text without converting; the conversion
+    // itself must give the same.
     for (bool standalone : {false, true}) {
         for (bool decorate : {false, true}) {
+            EXPECT_EQ(message_json(convert("", {standalone, decorate}), 0), EMPTY_TEXT_JSON);
             EXPECT_EQ(quenra_json_with_options("", {standalone, decorate}),
                       R"({"type":"flex","altText":"","contents":{"type":"bubble"}})");
         }

@@ -19,11 +19,10 @@ using testing::to_json;
 
 std::string json_string(std::string_view text) {
     std::string out;
-    {
-        StringSink sink(out);
-        JsonWriter<StringSink> writer(sink);
-        EXPECT_TRUE(writer.string(text));
-    }
+    StringSink sink(out);
+    JsonWriter<StringSink> writer(sink);
+    EXPECT_TRUE(writer.string(text));
+    sink.flush();
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 import json
 
+import pytest
+
 from quenra import quenra
 
 TYPICAL = (
@@ -26,3 +28,48 @@ def test_non_ascii_round_trips():
     message = json.loads(quenra(text))
     assert message["altText"] == "Ĉu ĉi tio 日本語 😀 עברית"
     assert "\\u" not in quenra(text)
+
+
+# The result is written straight into a str: it must equal the library's UTF-8
+# text decoded, kind included (str equality compares kinds first), whatever
+# the widest character of the text and of the result.
+WIDTH_CASES = [
+    "",
+    "plain ASCII *bold*",
+    "Latin-1 é *ü*",
+    "UCS-2 ſ 日本 [ĉi](https://e.com/ĉ)",
+    "UCS-4 😀 *𝔘* ||ſ||",
+    "```日 tag only\ncode is ASCII\n```",  # the fence's tag holds the widest character
+    "```😀\nſ\n```",
+    "```é\nx\n```",
+    "😀" * 3000 + "é" * 3000,  # longer than the first room made for it
+    "a" * 5000 + "😀",
+]
+
+
+def test_result_str_is_the_decoded_json(testing_module):
+    import random
+
+    pieces = ["*", "_", "__", "~", "||", "`", "```", "\n", "[", "]", "(", ")", "\\", "!", "a", " ",
+              "é", "ſ", "日", "😀", "\x00", '"', "tg://emoji?id=1", "http://x"]
+    generated = random.Random(12)
+    texts = WIDTH_CASES + [
+        "".join(generated.choice(pieces) for _ in range(generated.randint(0, 16))) for _ in range(3000)
+    ]
+    for text in texts:
+        for standalone in (True, False):
+            for decorate in (True, False):
+                expected = testing_module.utf8_json(text, standalone, decorate).decode()
+                got = quenra(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
+                assert got == expected, text
+
+
+@pytest.mark.parametrize("max_character", [0x7F, 0xFF, 0xFFFF, 0x10FFFF])
+@pytest.mark.parametrize("capacity", [1, 64])
+@pytest.mark.parametrize("piece", [1, 7, 10_000])
+def test_str_sink_widens_grows_and_narrows(testing_module, max_character, capacity, piece):
+    # Texts of each width after ASCII, written into a sink made for any width:
+    # the sink widens for a wider character, grows past its first room, and
+    # ends with the narrowest str.
+    for text in ["", "abc" * 40, "é" + "a" * 50, "a" * 50 + "ſ" + "é", "日é" * 30 + "😀", "😀" + "a" * 70]:
+        assert testing_module.through_str_sink(text, max_character, capacity, piece) == text

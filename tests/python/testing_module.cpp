@@ -12,6 +12,8 @@
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
 #include "python/module.hpp"
+#include "python/str_sink.hpp"
+#include "parser/syntax.hpp"
 
 namespace {
 
@@ -57,6 +59,45 @@ PyObject* convert_with_failing_sink(PyObject* /*module*/, PyObject* const* args,
         quenra::testing::FailingSink sink(writes);
         quenra::write_message(quenra::convert(*text, {true, true}), sink);
         return new_str(sink.written()).release();
+    });
+}
+
+// utf8_json(text, standalone_links_as_buttons, decorate_links): the library's
+// own UTF-8 result as bytes, to compare with what `quenra` writes into a str.
+PyObject* utf8_json(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        if (count != 3) return raise(PyErr::type_error("expected (text, standalone, decorate)"));
+        auto text = extract_str(args[0]);
+        if (!text) return raise(std::move(text).take_error());
+        const quenra::ConvertOptions options{PyObject_IsTrue(args[1]) == 1, PyObject_IsTrue(args[2]) == 1};
+        const std::string json = quenra::quenra_json_with_options(*text, options);
+        return expect_object(PyBytes_FromStringAndSize(json.data(), static_cast<Py_ssize_t>(json.size()))).release();
+    });
+}
+
+// through_str_sink(text, max_character, capacity, piece): writes the UTF-8
+// form of `text` into a StrSink made for `capacity` characters up to
+// `max_character`, in pieces of `piece` characters, and returns its str.
+PyObject* through_str_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        if (count != 4) return raise(PyErr::type_error("expected (text, max_character, capacity, piece)"));
+        auto text = extract_str(args[0]);
+        if (!text) return raise(std::move(text).take_error());
+        const auto max_character = static_cast<Py_UCS4>(PyLong_AsUnsignedLong(args[1]));
+        const std::size_t capacity = PyLong_AsSize_t(args[2]);
+        const std::size_t piece = PyLong_AsSize_t(args[3]);
+        if (PyErr_Occurred()) return nullptr;
+        StrSink sink(capacity, max_character);
+        std::string_view rest = *text;
+        while (!rest.empty()) {
+            std::size_t end = 0;
+            for (std::size_t characters = 0; end < rest.size() && characters < piece; ++characters) {
+                end += quenra::first_char_length(rest.substr(end));
+            }
+            sink.append(rest.substr(0, end));
+            rest.remove_prefix(end);
+        }
+        return std::move(sink).finish().release();
     });
 }
 
@@ -117,6 +158,10 @@ PyMethodDef testing_methods[] = {
     {"fail", fail, METH_O, "fail(message)\n--\n\nRaise an internal failure."},
     {"convert_with_failing_sink", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&convert_with_failing_sink)),
      METH_FASTCALL, "convert_with_failing_sink(text, writes)\n--\n\nWrite into a sink that fails."},
+    {"utf8_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&utf8_json)), METH_FASTCALL,
+     "utf8_json(text, standalone_links_as_buttons, decorate_links)"},
+    {"through_str_sink", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&through_str_sink)),
+     METH_FASTCALL, "through_str_sink(text, max_character, capacity, piece)"},
     {"fail_while_raising", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fail_while_raising)),
      METH_FASTCALL, "fail_while_raising(outer, inner)\n--\n\nFail while raising a failure."},
     {"bind_into_too_few_slots", bind_into_too_few_slots, METH_NOARGS,

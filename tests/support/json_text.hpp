@@ -11,10 +11,9 @@ namespace quenra::testing {
 template <class Record>
 std::string to_json(const Record& record) {
     std::string out;
-    {
-        StringSink sink(out);
-        (void)write_json(record, sink);  // the in-memory sink never fails
-    }
+    StringSink sink(out);
+    (void)write_json(record, sink);  // the in-memory sink never fails
+    sink.flush();
     return out;
 }
 

@@ -1,0 +1,83 @@
+// UTF-8 text written as code units of one fixed width, one unit per code
+// point: the way a Python str stores its characters (one byte each up to
+// U+00FF, two up to U+FFFF, four beyond). A writer that knows the width of
+// its result can put the JSON text there directly instead of decoding it
+// from UTF-8 afterwards.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+namespace quenra {
+
+// What `append_code_units` did: the bytes of the text it read and the units
+// it wrote. It stops early, at a character above its limit, which is then
+// the next to read.
+struct CodeUnitsWritten {
+    std::size_t bytes_read;
+    std::size_t units_written;
+};
+
+// The narrowest limit among U+007F, U+00FF, U+FFFF and U+10FFFF that holds
+// every code point whose bits were ORed into `seen`.
+constexpr std::uint32_t narrowest_limit(std::uint32_t seen) noexcept {
+    if (seen < 0x80) return 0x7F;
+    if (seen < 0x100) return 0xFF;
+    if (seen < 0x10000) return 0xFFFF;
+    return 0x10FFFF;
+}
+
+// Writes the code points of `utf8` to `out`, which has room for
+// `utf8.size()` units, and ORs each one above U+007F into `seen`. Stops
+// before the first code point above `limit` (at most what a Unit holds);
+// every code point read is at most U+10FFFF.
+// The text is meant to be valid UTF-8; a sequence that the text cuts short
+// is read as U+FFFD, and nothing is ever read beyond the text.
+template <class Unit>
+CodeUnitsWritten append_code_units(std::string_view utf8, Unit* out, std::uint32_t limit, std::uint32_t& seen) noexcept {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    std::size_t i = 0;
+    Unit* const start = out;
+    while (i < size) {
+        // ASCII in blocks of eight, the common case by far.
+        for (std::uint64_t word; i + 8 <= size; i += 8, out += 8) {
+            std::memcpy(&word, bytes + i, 8);
+            if (word & 0x8080808080808080) break;
+            for (std::size_t k = 0; k < 8; ++k) out[k] = static_cast<Unit>(bytes[i + k]);
+        }
+        if (i == size) break;
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            *out++ = static_cast<Unit>(lead);
+            ++i;
+            continue;
+        }
+        std::uint32_t point;
+        std::size_t length;
+        if (lead >= 0xF0 && lead < 0xF8 && i + 4 <= size) {
+            point = (lead & 0x07u) << 18 | (bytes[i + 1] & 0x3Fu) << 12 | (bytes[i + 2] & 0x3Fu) << 6 | (bytes[i + 3] & 0x3Fu);
+            length = 4;
+        } else if (lead >= 0xE0 && lead < 0xF0 && i + 3 <= size) {
+            point = (lead & 0x0Fu) << 12 | (bytes[i + 1] & 0x3Fu) << 6 | (bytes[i + 2] & 0x3Fu);
+            length = 3;
+        } else if (lead >= 0xC0 && lead < 0xE0 && i + 2 <= size) {
+            point = (lead & 0x1Fu) << 6 | (bytes[i + 1] & 0x3Fu);
+            length = 2;
+        } else {
+            point = 0xFFFD;
+            length = 1;
+            while (i + length < size && length < 4 && (bytes[i + length] & 0xC0) == 0x80) ++length;
+        }
+        if (point > 0x10FFFF) point = 0xFFFD;
+        if (point > limit) break;
+        seen |= point;
+        *out++ = static_cast<Unit>(point);
+        i += length;
+    }
+    return {i, static_cast<std::size_t>(out - start)};
+}
+
+}  // namespace quenra

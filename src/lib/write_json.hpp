@@ -1,0 +1,27 @@
+// The library's one operation with the JSON text going to a sink of the
+// caller's (see flex/json_writer.hpp) instead of a new string: for callers
+// that keep the text in a form of their own, such as a Python `str`.
+#pragma once
+
+#include <string_view>
+
+#include <quenra.hpp>
+#include "convert/convert.hpp"
+#include "flex/write_message.hpp"
+
+namespace quenra {
+
+// What the conversion of an empty text gives, whatever the options.
+inline constexpr std::string_view EMPTY_TEXT_JSON = R"({"type":"flex","altText":"","contents":{"type":"bubble"}})";
+
+// Writes what quenra_json_with_options(text, options) returns into `sink`.
+template <class Sink>
+void write_quenra_json(std::string_view text, const ConvertOptions& options, Sink& sink) {
+    if (text.empty()) {
+        sink.append(EMPTY_TEXT_JSON);  // a frequent call, spared building any record
+        return;
+    }
+    write_message(convert(text, options), sink);
+}
+
+}  // namespace quenra

@@ -1,0 +1,106 @@
+#include "python/str_sink.hpp"
+
+#include <algorithm>
+#include <new>
+
+#include "flex/code_units.hpp"
+
+namespace quenra::python {
+
+namespace {
+
+// A new `str` of `length` characters up to `limit`, its characters not yet
+// written.
+Owned new_uninitialised_str(std::size_t length, std::uint32_t limit) {
+    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(length), limit);
+    if (!str) {
+        PyErr_Clear();
+        throw std::bad_alloc();
+    }
+    return Owned::steal(str);
+}
+
+// Gives `str` room for `length` characters, keeping those it has.
+void resize(Owned& str, std::size_t length) {
+    PyObject* object = str.release();
+    const int status = PyUnicode_Resize(&object, static_cast<Py_ssize_t>(length));
+    str = Owned::steal(object);  // on failure, the `str` as it was
+    if (status < 0) {
+        PyErr_Clear();
+        throw std::bad_alloc();
+    }
+}
+
+std::uint32_t wider_limit(std::uint32_t limit) noexcept {
+    return limit == 0x7F ? 0xFF : limit == 0xFF ? 0xFFFF : 0x10FFFF;
+}
+
+template <class Unit>
+CodeUnitsWritten append_to(void* data, std::size_t length, std::string_view utf8, std::uint32_t limit,
+                           std::uint32_t& seen) noexcept {
+    return append_code_units(utf8, static_cast<Unit*>(data) + length, limit, seen);
+}
+
+}  // namespace
+
+StrOutput::StrOutput(std::size_t capacity, Py_UCS4 max_character) {
+    reallocate(std::max<std::size_t>(capacity, 1), narrowest_limit(max_character));
+}
+
+void StrOutput::reallocate(std::size_t capacity, std::uint32_t limit) {
+    Owned str = new_uninitialised_str(capacity, limit);
+    if (length_ > 0 && PyUnicode_CopyCharacters(str.get(), 0, str_.get(), 0, static_cast<Py_ssize_t>(length_)) < 0) {
+        PyErr_Clear();
+        throw std::bad_alloc();
+    }
+    str_ = std::move(str);
+    data_ = PyUnicode_DATA(str_.get());
+    kind_ = PyUnicode_KIND(str_.get());
+    limit_ = limit;
+    capacity_ = capacity;
+}
+
+void StrOutput::write(std::string_view utf8) {
+    // Every byte makes at most one character.
+    if (utf8.size() > capacity_ - length_) {
+        const std::size_t capacity = std::max(capacity_ + capacity_ / 2, length_ + utf8.size());
+        resize(str_, capacity);
+        data_ = PyUnicode_DATA(str_.get());
+        capacity_ = capacity;
+    }
+    while (!utf8.empty()) {
+        CodeUnitsWritten written{};
+        switch (kind_) {
+        case PyUnicode_1BYTE_KIND:
+            written = append_to<Py_UCS1>(data_, length_, utf8, limit_, seen_);
+            break;
+        case PyUnicode_2BYTE_KIND:
+            written = append_to<Py_UCS2>(data_, length_, utf8, limit_, seen_);
+            break;
+        default:
+            written = append_to<Py_UCS4>(data_, length_, utf8, limit_, seen_);
+            break;
+        }
+        length_ += written.units_written;
+        utf8.remove_prefix(written.bytes_read);
+        // A character wider than the `str` holds: widen it and go on.
+        if (!utf8.empty()) reallocate(capacity_, wider_limit(limit_));
+    }
+}
+
+Owned StrOutput::finish() && {
+    const std::uint32_t needed = narrowest_limit(seen_);
+    if (needed != limit_) {
+        // Fewer kinds of character came than the input had: a narrower `str`.
+        Owned str = new_uninitialised_str(length_, needed);
+        if (PyUnicode_CopyCharacters(str.get(), 0, str_.get(), 0, static_cast<Py_ssize_t>(length_)) < 0) {
+            PyErr_Clear();
+            throw std::bad_alloc();
+        }
+        return str;
+    }
+    if (length_ != capacity_) resize(str_, length_);
+    return std::move(str_);
+}
+
+}  // namespace quenra::python
