@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "convert/strip.hpp"
 #include "parser/search.hpp"
 #include "hostile_texts.hpp"
@@ -29,6 +31,14 @@ double best_time(int repeats, Work&& work) {
         best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
     }
     return best;
+}
+
+// Minor page faults of the process so far: pages it touched for the first
+// time, each zeroed by the system.
+long minor_faults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
 }
 
 std::string json_string(std::string_view text) {
@@ -136,13 +146,17 @@ int main(int argc, char** argv) {
             const double convert = best_time(3, [&] {
                 output_size = quenra::quenra_json_with_options(text, options).size();
             });
+            const long faults_before = minor_faults();
+            (void)quenra::quenra_json_with_options(text, options);
+            const long faults = minor_faults() - faults_before;
             const double scan = best_time(3, [&] { (void)quenra::strip_markdown<quenra::IndexedSearch>(text); });
             std::size_t parts = 0;
             const double split = best_time(2, [&] { parts = quenra::split(text, options).size(); });
             std::printf(
                 "{\"family\":%s,\"size\":%zu,\"convert_s\":%.6g,\"scan_s\":%.6g,\"reference_scan_s\":%.6g,"
-                "\"output_bytes\":%zu,\"split_s\":%.6g,\"parts\":%zu}\n",
-                json_string(family.name).c_str(), text.size(), convert, scan, reference[i], output_size, split, parts);
+                "\"output_bytes\":%zu,\"split_s\":%.6g,\"parts\":%zu,\"faults\":%ld}\n",
+                json_string(family.name).c_str(), text.size(), convert, scan, reference[i], output_size, split, parts,
+                faults);
             std::fflush(stdout);
         }
     }

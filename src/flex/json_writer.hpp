@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <concepts>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -76,6 +77,18 @@ public:
     }
     std::string describe_failure() const { return {}; }
 
+    // The most that `room` gives.
+    static constexpr std::size_t MAX_ROOM = 4096;
+
+    // Room for `size` (at most MAX_ROOM) bytes at the end of the buffer,
+    // which is flushed first if need be: the caller writes there, then
+    // `commit`s what it wrote, ending on a character's end.
+    char* room(std::size_t size) {
+        if (size > BUFFER_SIZE - buffered_) flush();
+        return buffer_ + buffered_;
+    }
+    void commit(std::size_t size) noexcept { buffered_ += size; }
+
     void flush() {
         if (buffered_ == 0) return;
         output_.write(std::string_view(buffer_, buffered_));
@@ -84,7 +97,7 @@ public:
     Output& output() noexcept { return output_; }
 
 private:
-    static constexpr std::size_t BUFFER_SIZE = 4096;
+    static constexpr std::size_t BUFFER_SIZE = MAX_ROOM;
 
     Output output_;
     std::size_t buffered_ = 0;
@@ -119,6 +132,14 @@ private:
     std::size_t size_ = 0;
 };
 
+// A sink that lends room in its own buffer (see BufferedSink::room).
+template <class Sink>
+concept LendsRoom = requires(Sink& sink, std::size_t size) {
+    { sink.room(size) } -> std::same_as<char*>;
+    sink.commit(size);
+    { Sink::MAX_ROOM } -> std::convertible_to<std::size_t>;
+};
+
 template <class Sink>
 class JsonWriter {
 public:
@@ -129,8 +150,14 @@ public:
     bool literal(std::string_view json) { return put(json); }
 
     // The quoted, escaped text. Bytes that need no escape are appended in
-    // runs, one block per run.
+    // runs, one block per run; a sink that lends room in its own buffer gets
+    // the text escaped right there.
     bool string(std::string_view text) {
+        if constexpr (LendsRoom<Sink>) {
+            if (failure_) return false;
+            escape_into_room(text);
+            return true;
+        }
         if (!put("\"")) return false;
         std::size_t run = 0;
         for (std::size_t i = next_escape(text, 0); i < text.size(); i = next_escape(text, i + 1)) {
@@ -147,24 +174,93 @@ public:
     const std::optional<std::string>& failure() const noexcept { return failure_; }
 
 private:
+    // The escaped text, written in pieces that fit the sink's room at the
+    // worst (six bytes for each byte) and end on a character's end.
+    void escape_into_room(std::string_view text) {
+        constexpr std::size_t PIECE = (Sink::MAX_ROOM - 2) / 6;
+        static_assert(PIECE >= 4, "a piece holds any character");
+        char* out = sink_.room(1);
+        *out = '"';
+        sink_.commit(1);
+        while (!text.empty()) {
+            std::size_t take = std::min(text.size(), PIECE);
+            while (take < text.size() && (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80) --take;
+            char* const start = sink_.room(6 * take + 1);
+            out = escape_piece(text.substr(0, take), start);
+            sink_.commit(static_cast<std::size_t>(out - start));
+            text.remove_prefix(take);
+        }
+        out = sink_.room(1);
+        *out = '"';
+        sink_.commit(1);
+    }
+
+    // Writes `text` escaped at `out`, which has room for six bytes for each
+    // of its bytes; returns the end of what was written. Eight bytes are
+    // tested at a time and stored at once, an escape then writing over
+    // those that follow it.
+    static char* escape_piece(std::string_view text, char* out) noexcept {
+        std::size_t i = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            while (i + 8 <= text.size()) {
+                std::uint64_t word;
+                std::memcpy(&word, text.data() + i, 8);
+                std::memcpy(out, &word, 8);
+                const std::uint64_t found = escapes_in(word);
+                if (found == 0) {
+                    i += 8;
+                    out += 8;
+                    continue;
+                }
+                const std::size_t passed = static_cast<std::size_t>(std::countr_zero(found)) / 8;
+                out = write_escape(static_cast<unsigned char>(text[i + passed]), out + passed);
+                i += passed + 1;
+            }
+        }
+        for (; i < text.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(text[i]);
+            if (JSON_ESCAPES[byte] == 0) {
+                *out++ = static_cast<char>(byte);
+            } else {
+                out = write_escape(byte, out);
+            }
+        }
+        return out;
+    }
+
+    static char* write_escape(unsigned char byte, char* out) noexcept {
+        const char escape = JSON_ESCAPES[byte];
+        *out++ = '\\';
+        if (escape != 'u') {
+            *out++ = escape;
+            return out;
+        }
+        constexpr std::string_view HEX = "0123456789abcdef";
+        const char rest[] = {'u', '0', '0', HEX[byte >> 4], HEX[byte & 0xF]};
+        std::memcpy(out, rest, sizeof rest);
+        return out + sizeof rest;
+    }
+
+    // The high bit of each byte of `word` that needs an escape: below 0x20,
+    // or '"' or '\\' (bytes of 0x80 and above are excluded by the final
+    // mask). A borrow can only flag bytes above a true one, so the lowest
+    // flag marks the first such byte (the words are read little-endian).
+    static constexpr std::uint64_t escapes_in(std::uint64_t word) noexcept {
+        constexpr std::uint64_t ONES = 0x0101010101010101;
+        constexpr std::uint64_t HIGHS = 0x8080808080808080;
+        const std::uint64_t quote = word ^ (ONES * '"');
+        const std::uint64_t backslash = word ^ (ONES * '\\');
+        return ((word - ONES * 0x20) | (quote - ONES) | (backslash - ONES)) & ~word & HIGHS;
+    }
+
     // The first position at or after `from` whose byte needs an escape, or
     // the text's length. Eight bytes are tested at a time.
     static std::size_t next_escape(std::string_view text, std::size_t from) noexcept {
-        constexpr std::uint64_t ONES = 0x0101010101010101;
-        constexpr std::uint64_t HIGHS = 0x8080808080808080;
         std::size_t i = from;
         for (; i + 8 <= text.size(); i += 8) {
             std::uint64_t word;
             std::memcpy(&word, text.data() + i, 8);
-            // A byte below 0x20, or equal to '"' or '\\', sets its high bit here
-            // (bytes of 0x80 and above are excluded by the final mask). A
-            // borrow can only flag bytes above a true one, so the lowest flag
-            // marks the first such byte (the words are read little-endian).
-            const std::uint64_t quote = word ^ (ONES * '"');
-            const std::uint64_t backslash = word ^ (ONES * '\\');
-            const std::uint64_t found =
-                ((word - ONES * 0x20) | (quote - ONES) | (backslash - ONES)) & ~word & HIGHS;
-            if (found != 0) {
+            if (const std::uint64_t found = escapes_in(word); found != 0) {
                 if constexpr (std::endian::native == std::endian::little) {
                     return i + static_cast<std::size_t>(std::countr_zero(found)) / 8;
                 }

@@ -28,6 +28,11 @@ inline const std::vector<HostileFamily>& hostile_families() {
         {"backslash runs", "\\\\\\*", "*"},
         {"open runs of every delimiter", "||__*_~[", ""},
         {"nested code and links", "*_[`](`)", ""},
+        {"only *", "*", ""},
+        {"only _", "_", ""},
+        {"only |", "|", ""},
+        {"escaped ]", "\\]", ""},
+        {"code blocks", "```\ncode\n```\n", ""},
         {"plain text", "Lorem ipsum dolor sit amet, consectetur. ", ""},
     };
     return families;
