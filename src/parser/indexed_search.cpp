@@ -161,6 +161,10 @@ std::uint32_t* IndexedSearch::memo_for(std::size_t slot) {
 // then walked twice for the same delimiter.
 std::optional<std::size_t> IndexedSearch::closing(std::string_view rest, std::string_view delimiter) {
     const std::size_t start = position_of(rest);
+    // A run closed at once, as in "**": the walk's first step closes it (no
+    // delimiter starts with a backslash or a backtick, which it would step
+    // over first). Texts of nothing but delimiters ask this at every pair.
+    if (rest.starts_with(delimiter)) return 0;
     const ClosingWalk& walk = walk_for(delimiter);
     std::uint32_t* memo = indexed() && view_.size() <= MAX_MEMO_VIEW ? memo_for(walk.slot) : nullptr;
     if (memo && memo[start] != 0) {

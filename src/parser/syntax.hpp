@@ -47,11 +47,13 @@ inline constexpr std::array<StyleDelimiter, 5> STYLE_DELIMITERS{{
 }};
 
 // The closing searches (and the scanner) rely on every delimiter being one
-// byte, or one byte twice.
+// byte, or one byte twice, and on none being a byte that starts an escape or
+// code.
 static_assert([] {
     for (const StyleDelimiter& delimiter : STYLE_DELIMITERS) {
         const std::string_view text = delimiter.text;
         if (text.empty() || text.size() > 2 || (text.size() == 2 && text[0] != text[1])) return false;
+        if (text[0] == '\\' || text[0] == '`') return false;  // searches step over these before comparing
     }
     return true;
 }());
