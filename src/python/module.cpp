@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include <quenra.hpp>
-#include "python/arguments.hpp"
 #include "lib/write_json.hpp"
+#include "python/arguments.hpp"
 #include "python/boundary.hpp"
 #include "python/str_sink.hpp"
 

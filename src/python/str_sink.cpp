@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include <quenra/internal_failure.hpp>
 #include "flex/code_units.hpp"
 
 namespace quenra::python {
@@ -31,6 +32,15 @@ void resize(Owned& str, std::size_t length) {
     }
 }
 
+// Copies the first `length` characters of `from` into the new `to`, which
+// holds characters as wide as they are.
+void copy_characters(const Owned& to, const Owned& from, std::size_t length) {
+    if (PyUnicode_CopyCharacters(to.get(), 0, from.get(), 0, static_cast<Py_ssize_t>(length)) < 0) {
+        PyErr_Clear();
+        fail("could not copy characters into a new str");
+    }
+}
+
 std::uint32_t wider_limit(std::uint32_t limit) noexcept {
     return limit == 0x7F ? 0xFF : limit == 0xFF ? 0xFFFF : 0x10FFFF;
 }
@@ -49,10 +59,7 @@ StrOutput::StrOutput(std::size_t capacity, Py_UCS4 max_character) {
 
 void StrOutput::reallocate(std::size_t capacity, std::uint32_t limit) {
     Owned str = new_uninitialised_str(capacity, limit);
-    if (length_ > 0 && PyUnicode_CopyCharacters(str.get(), 0, str_.get(), 0, static_cast<Py_ssize_t>(length_)) < 0) {
-        PyErr_Clear();
-        throw std::bad_alloc();
-    }
+    if (length_ > 0) copy_characters(str, str_, length_);
     str_ = std::move(str);
     data_ = PyUnicode_DATA(str_.get());
     kind_ = PyUnicode_KIND(str_.get());
@@ -93,10 +100,7 @@ Owned StrOutput::finish() && {
     if (needed != limit_) {
         // Fewer kinds of character came than the input had: a narrower `str`.
         Owned str = new_uninitialised_str(length_, needed);
-        if (PyUnicode_CopyCharacters(str.get(), 0, str_.get(), 0, static_cast<Py_ssize_t>(length_)) < 0) {
-            PyErr_Clear();
-            throw std::bad_alloc();
-        }
+        copy_characters(str, str_, length_);
         return str;
     }
     if (length_ != capacity_) resize(str_, length_);
