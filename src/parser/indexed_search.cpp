@@ -148,6 +148,11 @@ std::uint32_t* IndexedSearch::memo_for(std::size_t slot) {
     return memo.get();
 }
 
+std::size_t IndexedSearch::closing_limit(char byte) const noexcept {
+    const std::size_t last = view_.find_last_of(byte);
+    return last == std::string_view::npos ? 0 : last + 1;
+}
+
 // The straightforward search walks a chain of positions: each step passes
 // one character, an escape, an inline code span or a fenced block. Where the
 // walk goes from a position does not depend on the delimiter searched for, so
@@ -164,15 +169,25 @@ std::optional<std::size_t> IndexedSearch::closing(std::string_view rest, std::st
     // A run closed at once, as in "**": the walk's first step closes it (no
     // delimiter starts with a backslash or a backtick, which it would step
     // over first). Texts of nothing but delimiters ask this at every pair.
-    if (rest.starts_with(delimiter)) return 0;
+    if (const ClosingDelimiter closer(delimiter);
+        !rest.empty() && rest[0] == closer.byte && (!closer.twice || (rest.size() > 1 && rest[1] == closer.byte))) {
+        return 0;
+    }
     const ClosingWalk& walk = walk_for(delimiter);
+    // Once a search has failed, the text may lack the delimiter after some
+    // point altogether (as "[" repeated lacks "]"): searches that start
+    // there fail at once.
+    if (const auto& limit = closing_limits_[walk.slot]; limit && start >= *limit) return std::nullopt;
     std::uint32_t* memo = indexed() && view_.size() <= MAX_MEMO_VIEW ? memo_for(walk.slot) : nullptr;
     if (memo && memo[start] != 0) {
         if (memo[start] == 1) return std::nullopt;
         return memo[start] - 2 - start;
     }
     const auto found = walk_to_closing(start, delimiter, walk.slot, memo);
-    if (!found) return std::nullopt;
+    if (!found) {
+        if (!closing_limits_[walk.slot]) closing_limits_[walk.slot] = closing_limit(delimiter[0]);
+        return std::nullopt;
+    }
     return *found - start;
 }
 

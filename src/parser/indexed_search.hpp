@@ -83,6 +83,9 @@ private:
     std::optional<std::size_t> walk_to_closing(std::size_t start, std::string_view delimiter, std::size_t slot,
                                                std::uint32_t* memo);
     std::uint32_t* memo_for(std::size_t slot);
+    // One past the last position of `byte`: no closing search for a
+    // delimiter that starts with it succeeds from there on.
+    std::size_t closing_limit(char byte) const noexcept;
 
     std::string_view view_;
     std::size_t budget_;
@@ -92,6 +95,7 @@ private:
     std::optional<PositionSet> right_parentheses_;
     std::optional<PositionSet> closing_fences_;  // line feeds that start an accepted closing fence
     std::array<ClosingMemo, CLOSING_SLOTS> closing_memos_;  // one per closing delimiter
+    std::array<std::optional<std::size_t>, CLOSING_SLOTS> closing_limits_;  // known after a search failed
     std::vector<std::size_t> walked_anchors_;    // scratch of `closing`
 };
 

@@ -143,7 +143,9 @@ template <class Search>
 bool take_styled(std::string_view& cursor, Search& search, Fragment& out) {
     for (const StyleDelimiter& entry : STYLE_DELIMITERS) {
         const std::string_view delimiter = entry.text;
-        if (cursor.front() != delimiter.front() || !cursor.starts_with(delimiter)) continue;
+        // Bytes compared directly: every delimiter is one byte or one byte twice.
+        if (cursor.front() != delimiter.front()) continue;
+        if (delimiter.size() == 2 && (cursor.size() < 2 || cursor[1] != delimiter[1])) continue;
         const std::string_view after = cursor.substr(delimiter.size());
         const char first = delimiter.front();
         if (entry.rule == DelimiterRule::NoRepeatAfterOpen && !after.empty() && after.front() == first) {

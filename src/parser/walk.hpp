@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string_view>
+#include <variant>
 
 #include "parser/indexed_search.hpp"
 #include "parser/scanner.hpp"
@@ -15,21 +16,38 @@ namespace quenra {
 // which gets each fragment with the source text it was read from, and the
 // scanner (to look at or pass over the text after it). A visitor that also has
 //     void run(std::string_view characters);
-// gets the runs of characters that can only be plain text in one piece
-// instead of as `Char` fragments one by one.
+// gets the characters that open nothing in one piece: each stretch between
+// other fragments, instead of as `Char` fragments one by one.
 template <class Search = DefaultSearch, class Visitor>
 void walk_text(std::string_view text, Visitor& visitor) {
+    if (text.empty()) return;  // nested texts are often empty, as in "**"
     BasicScanner<Search> scanner(text);
-    while (!scanner.done()) {
-        if constexpr (requires(std::string_view run) { visitor.run(run); }) {
-            if (const std::string_view run = scanner.take_plain_run(); !run.empty()) {
-                visitor.run(run);
+    if constexpr (requires(std::string_view run) { visitor.run(run); }) {
+        // Plain runs and the characters that failed to open markup, such as
+        // a "[" that no link follows, make one stretch of the text.
+        const char* stretch = text.data();
+        std::size_t length = 0;
+        while (!scanner.done()) {
+            length += scanner.take_plain_run().size();
+            if (scanner.done()) break;
+            const std::string_view before = scanner.rest();
+            const Fragment fragment = scanner.next();
+            if (const auto* character = std::get_if<Char>(&fragment)) {
+                length += character->utf8.size();
                 continue;
             }
+            if (length > 0) visitor.run(std::string_view(stretch, length));
+            visitor.fragment(fragment, before.substr(0, before.size() - scanner.rest().size()), scanner);
+            stretch = scanner.rest().data();
+            length = 0;
         }
-        const std::string_view before = scanner.rest();
-        const Fragment fragment = scanner.next();
-        visitor.fragment(fragment, before.substr(0, before.size() - scanner.rest().size()), scanner);
+        if (length > 0) visitor.run(std::string_view(stretch, length));
+    } else {
+        while (!scanner.done()) {
+            const std::string_view before = scanner.rest();
+            const Fragment fragment = scanner.next();
+            visitor.fragment(fragment, before.substr(0, before.size() - scanner.rest().size()), scanner);
+        }
     }
 }
 
