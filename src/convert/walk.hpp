@@ -71,7 +71,7 @@ public:
                 } else if constexpr (std::is_same_v<Kind, Link>) {
                     read_link(f, style, after_bang);
                 } else if constexpr (std::is_same_v<Kind, Styled>) {
-                    read_text(f.inner, run_style(style, f.style));
+                    if (!f.inner.empty()) read_text(f.inner, run_style(style, f.style));
                 } else {
                     static_assert(std::is_same_v<Kind, CodeBlock>);
                     builder_.hidden_code(code_block_text(f.body));
