@@ -39,7 +39,7 @@ Span code_span(std::string code) {
 
 void push_text(std::vector<Span>& spans, const SpanStyle& style, std::string_view characters) {
     if (!spans.empty() && has_style(spans.back(), style)) {
-        spans.back().text.append(characters);
+        append_characters(spans.back().text, characters);
         return;
     }
     if (spans.empty()) spans.reserve(8);  // a paragraph holds a few spans: skip the first regrowths

@@ -68,6 +68,16 @@ inline bool has_style(const Span& span, const SpanStyle& style) {
            same_text_attribute(span.color, style.color) && same_text_attribute(span.size, style.size);
 }
 
+// Appends `characters` to `text`; single characters, such as escaped ones,
+// arrive one at a time and are the common case worth a shortcut.
+inline void append_characters(std::string& text, std::string_view characters) {
+    if (characters.size() == 1) {
+        text.push_back(characters[0]);
+    } else {
+        text.append(characters);
+    }
+}
+
 // A new span of `characters` in `style`.
 inline Span styled_span(std::string_view characters, const SpanStyle& style) {
     using span_detail::owned;
@@ -101,7 +111,7 @@ public:
 
     void text(std::string_view chars, const SpanStyle& style) {
         push_text(spans_, style, chars);
-        plain_.append(chars);
+        append_characters(plain_, chars);
     }
     void inline_code(std::string_view code) {
         spans_.push_back(code_span(std::string(code)));

@@ -164,15 +164,8 @@ std::size_t IndexedSearch::closing_limit(char byte) const noexcept {
 // it passed, and stops at the first anchor that holds an answer. Every query
 // starts just after an opener byte, so starts are anchors too. No stretch is
 // then walked twice for the same delimiter.
-std::optional<std::size_t> IndexedSearch::closing(std::string_view rest, std::string_view delimiter) {
+std::optional<std::size_t> IndexedSearch::closing_further(std::string_view rest, std::string_view delimiter) {
     const std::size_t start = position_of(rest);
-    // A run closed at once, as in "**": the walk's first step closes it (no
-    // delimiter starts with a backslash or a backtick, which it would step
-    // over first). Texts of nothing but delimiters ask this at every pair.
-    if (const ClosingDelimiter closer(delimiter);
-        !rest.empty() && rest[0] == closer.byte && (!closer.twice || (rest.size() > 1 && rest[1] == closer.byte))) {
-        return 0;
-    }
     const ClosingWalk& walk = walk_for(delimiter);
     // Once a search has failed, the text may lack the delimiter after some
     // point altogether (as "[" repeated lacks "]"): searches that start

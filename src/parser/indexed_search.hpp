@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "parser/position_set.hpp"
+#include "parser/search.hpp"
 #include "parser/syntax.hpp"
 
 namespace quenra {
@@ -39,7 +40,14 @@ public:
 
     // The questions of the search policy (see ReferenceSearch): `rest` is a
     // suffix of the view, and each answer is an offset into `rest`.
-    std::optional<std::size_t> closing(std::string_view rest, std::string_view delimiter);
+    std::optional<std::size_t> closing(std::string_view rest, std::string_view delimiter) {
+        // A run closed at once, as in "**": the walk's first step closes it
+        // (no delimiter starts with a backslash or a backtick, which it would
+        // step over first). Texts of nothing but delimiters ask this at every
+        // pair.
+        if (ClosingDelimiter(delimiter).begins(rest, 0)) return 0;
+        return closing_further(rest, delimiter);
+    }
     std::optional<std::size_t> code_block_end(std::string_view rest);
     std::optional<std::size_t> next_byte(std::string_view rest, char byte);
 
@@ -64,6 +72,8 @@ private:
     bool indexed() const noexcept { return spent_ >= budget_; }
     void spend(std::size_t bytes) noexcept { spent_ += bytes; }
 
+    // A closing search whose run does not close where it starts.
+    std::optional<std::size_t> closing_further(std::string_view rest, std::string_view delimiter);
     // Questions by absolute position, answered either way.
     std::optional<std::size_t> next_backtick(std::size_t from);
     std::optional<std::size_t> next_right_parenthesis(std::size_t from);

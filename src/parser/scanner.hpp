@@ -141,10 +141,11 @@ bool take_link(std::string_view& cursor, Search& search, Fragment& out) {
 
 template <class Search>
 bool take_styled(std::string_view& cursor, Search& search, Fragment& out) {
-    for (const StyleDelimiter& entry : STYLE_DELIMITERS) {
+    const DelimiterCandidates& candidates = STYLE_DELIMITERS_STARTING_WITH[static_cast<unsigned char>(cursor.front())];
+    for (std::size_t k = 0; k < candidates.count; ++k) {
+        const StyleDelimiter& entry = STYLE_DELIMITERS[candidates.entries[k]];
         const std::string_view delimiter = entry.text;
-        // Bytes compared directly: every delimiter is one byte or one byte twice.
-        if (cursor.front() != delimiter.front()) continue;
+        // Every delimiter is one byte, or one byte twice.
         if (delimiter.size() == 2 && (cursor.size() < 2 || cursor[1] != delimiter[1])) continue;
         const std::string_view after = cursor.substr(delimiter.size());
         const char first = delimiter.front();

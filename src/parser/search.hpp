@@ -49,6 +49,11 @@ struct ClosingDelimiter {
     bool twice;
 
     explicit constexpr ClosingDelimiter(std::string_view text) noexcept : byte(text[0]), twice(text.size() == 2) {}
+
+    // True when the delimiter begins `text` at `i`.
+    constexpr bool begins(std::string_view text, std::size_t i) const noexcept {
+        return i < text.size() && text[i] == byte && (!twice || (i + 1 < text.size() && text[i + 1] == byte));
+    }
 };
 
 // What closes a run: one step of a closing search for `delimiter` at `i` in
@@ -70,9 +75,7 @@ template <class FenceEnd, class NextBacktick>
         }
         if (const auto partner = next_backtick(i + 1)) return {false, false, *partner + 1};
     }
-    if (c == delimiter.byte && (!delimiter.twice || (left > 1 && text[i + 1] == delimiter.byte))) {
-        return {true, false, i};
-    }
+    if (delimiter.begins(text, i)) return {true, false, i};
     const std::size_t length = utf8_length(static_cast<unsigned char>(c));
     return {false, true, i + (length < left ? length : left)};
 }

@@ -66,10 +66,25 @@ constexpr const StyleDelimiter* style_delimiter(std::string_view text) noexcept 
     return nullptr;
 }
 
+// The entries of STYLE_DELIMITERS that start with one byte, in the table's
+// order: the only ones the scanner need try at that byte.
+struct DelimiterCandidates {
+    std::size_t count = 0;
+    std::array<std::size_t, STYLE_DELIMITERS.size()> entries{};
+};
+inline constexpr std::array<DelimiterCandidates, 256> STYLE_DELIMITERS_STARTING_WITH = [] {
+    std::array<DelimiterCandidates, 256> table{};
+    for (std::size_t i = 0; i < STYLE_DELIMITERS.size(); ++i) {
+        DelimiterCandidates& candidates = table[static_cast<unsigned char>(STYLE_DELIMITERS[i].text[0])];
+        candidates.entries[candidates.count++] = i;
+    }
+    return table;
+}();
+
 // The bytes that a style delimiter starts with.
 inline constexpr std::array<bool, 256> STARTS_STYLE_DELIMITER = [] {
     std::array<bool, 256> table{};
-    for (const StyleDelimiter& delimiter : STYLE_DELIMITERS) table[static_cast<unsigned char>(delimiter.text[0])] = true;
+    for (std::size_t byte = 0; byte < 256; ++byte) table[byte] = STYLE_DELIMITERS_STARTING_WITH[byte].count > 0;
     return table;
 }();
 
