@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 namespace quenra {
 
@@ -29,26 +30,70 @@ constexpr std::uint32_t narrowest_limit(std::uint32_t seen) noexcept {
     return 0x10FFFF;
 }
 
-// Writes the code points of `utf8` to `out`, which has room for
-// `utf8.size()` units, and ORs each one above U+007F into `seen`. Stops
-// before the first code point above `limit` (at most what a Unit holds);
-// every code point read is at most U+10FFFF.
-// The text is meant to be valid UTF-8; a sequence that the text cuts short
-// is read as U+FFFD, and nothing is ever read beyond the text.
+// The number of code points in valid UTF-8 text: its bytes that are not
+// continuation bytes (10xxxxxx), counted eight at a time.
+inline std::size_t count_code_points(std::string_view utf8) noexcept {
+    constexpr std::uint64_t ONES = 0x0101010101010101;
+    std::size_t continuations = 0;
+    std::size_t i = 0;
+    while (i + 8 <= utf8.size()) {
+        // Per byte lane, how many continuation bytes it met: at most 255
+        // words before the lanes are added up.
+        std::uint64_t lanes = 0;
+        for (std::size_t words = 0; words < 255 && i + 8 <= utf8.size(); ++words, i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, utf8.data() + i, 8);
+            // 1 in the lane of each byte whose top bits are 1 then 0.
+            lanes += (word & ~(word << 1)) >> 7 & ONES;
+        }
+        // Lanes added in pairs first, so that no sum outgrows its lane.
+        const std::uint64_t pairs = (lanes & 0x00FF00FF00FF00FF) + (lanes >> 8 & 0x00FF00FF00FF00FF);
+        continuations += static_cast<std::size_t>((pairs * 0x0001000100010001) >> 48);
+    }
+    for (; i < utf8.size(); ++i) continuations += (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
+    return utf8.size() - continuations;
+}
+
+// Writes eight bytes as eight code units, in vector registers where the
+// target has them.
 template <class Unit>
-CodeUnitsWritten append_code_units(std::string_view utf8, Unit* out, std::uint32_t limit, std::uint32_t& seen) noexcept {
+inline void widen_eight(const unsigned char* bytes, Unit* out) noexcept {
+    if constexpr (sizeof(Unit) == 1) {
+        std::memcpy(out, bytes, 8);
+    } else {
+        using Bytes = unsigned char __attribute__((vector_size(8)));
+        using Halves = std::uint16_t __attribute__((vector_size(16)));
+        using Quarters = std::uint32_t __attribute__((vector_size(32)));
+        using Units = std::conditional_t<sizeof(Unit) == 2, Halves, Quarters>;
+        Bytes narrow;
+        std::memcpy(&narrow, bytes, 8);
+        const Units wide = __builtin_convertvector(narrow, Units);
+        std::memcpy(out, &wide, sizeof wide);
+    }
+}
+
+// Writes the code points of `utf8` to `out`, which has room for `room`
+// units, and ORs each one above U+007F into `seen`. Stops when the room is
+// used up, or before the first code point above `limit` (at most what a
+// Unit holds); every code point read is at most U+10FFFF. The text is meant
+// to be valid UTF-8; a sequence that the text cuts short is read as U+FFFD,
+// and nothing is ever read beyond the text or written beyond the room.
+template <class Unit>
+CodeUnitsWritten append_code_units(std::string_view utf8, Unit* out, std::size_t room, std::uint32_t limit,
+                                   std::uint32_t& seen) noexcept {
     const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
     const std::size_t size = utf8.size();
     std::size_t i = 0;
     Unit* const start = out;
-    while (i < size) {
+    Unit* const end = out + room;
+    while (i < size && out < end) {
         // ASCII in blocks of eight, the common case by far.
-        for (std::uint64_t word; i + 8 <= size; i += 8, out += 8) {
+        for (std::uint64_t word; i + 8 <= size && end - out >= 8; i += 8, out += 8) {
             std::memcpy(&word, bytes + i, 8);
             if (word & 0x8080808080808080) break;
-            for (std::size_t k = 0; k < 8; ++k) out[k] = static_cast<Unit>(bytes[i + k]);
+            widen_eight(bytes + i, out);
         }
-        if (i == size) break;
+        if (i == size || out == end) break;
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {
             *out++ = static_cast<Unit>(lead);

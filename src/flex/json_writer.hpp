@@ -96,6 +96,12 @@ public:
     }
     Output& output() noexcept { return output_; }
 
+    // What is buffered, handed to the caller instead of the output; valid
+    // while the sink lives and nothing more is appended.
+    std::string_view take_buffered() noexcept {
+        return std::string_view(buffer_, std::exchange(buffered_, 0));
+    }
+
 private:
     static constexpr std::size_t BUFFER_SIZE = MAX_ROOM;
 

@@ -46,16 +46,15 @@ std::uint32_t wider_limit(std::uint32_t limit) noexcept {
 }
 
 template <class Unit>
-CodeUnitsWritten append_to(void* data, std::size_t length, std::string_view utf8, std::uint32_t limit,
-                           std::uint32_t& seen) noexcept {
-    return append_code_units(utf8, static_cast<Unit*>(data) + length, limit, seen);
+CodeUnitsWritten append_to(void* data, std::size_t length, std::size_t capacity, std::string_view utf8,
+                           std::uint32_t limit, std::uint32_t& seen) noexcept {
+    return append_code_units(utf8, static_cast<Unit*>(data) + length, capacity - length, limit, seen);
 }
 
 }  // namespace
 
-StrOutput::StrOutput(std::size_t capacity, Py_UCS4 max_character) {
-    reallocate(std::max<std::size_t>(capacity, 1), narrowest_limit(max_character));
-}
+StrOutput::StrOutput(std::size_t capacity, Py_UCS4 max_character) noexcept
+    : limit_(narrowest_limit(max_character)), capacity_(std::max<std::size_t>(capacity, 1)) {}
 
 void StrOutput::reallocate(std::size_t capacity, std::uint32_t limit) {
     Owned str = new_uninitialised_str(capacity, limit);
@@ -68,34 +67,58 @@ void StrOutput::reallocate(std::size_t capacity, std::uint32_t limit) {
 }
 
 void StrOutput::write(std::string_view utf8) {
+    if (!str_) reallocate(std::max(capacity_, utf8.size()), limit_);
+    append(utf8);
+}
+
+void StrOutput::append(std::string_view utf8) {
     // Every byte makes at most one character.
-    if (utf8.size() > capacity_ - length_) {
-        const std::size_t capacity = std::max(capacity_ + capacity_ / 2, length_ + utf8.size());
-        resize(str_, capacity);
-        data_ = PyUnicode_DATA(str_.get());
-        capacity_ = capacity;
-    }
+    if (utf8.size() > capacity_ - length_) grow(utf8.size());
+    put(utf8);
+}
+
+void StrOutput::grow(std::size_t more) {
+    const std::size_t capacity = std::max(capacity_ + capacity_ / 2, length_ + more);
+    resize(str_, capacity);
+    data_ = PyUnicode_DATA(str_.get());
+    capacity_ = capacity;
+}
+
+void StrOutput::put(std::string_view utf8) {
     while (!utf8.empty()) {
         CodeUnitsWritten written{};
         switch (kind_) {
         case PyUnicode_1BYTE_KIND:
-            written = append_to<Py_UCS1>(data_, length_, utf8, limit_, seen_);
+            written = append_to<Py_UCS1>(data_, length_, capacity_, utf8, limit_, seen_);
             break;
         case PyUnicode_2BYTE_KIND:
-            written = append_to<Py_UCS2>(data_, length_, utf8, limit_, seen_);
+            written = append_to<Py_UCS2>(data_, length_, capacity_, utf8, limit_, seen_);
             break;
         default:
-            written = append_to<Py_UCS4>(data_, length_, utf8, limit_, seen_);
+            written = append_to<Py_UCS4>(data_, length_, capacity_, utf8, limit_, seen_);
             break;
         }
         length_ += written.units_written;
         utf8.remove_prefix(written.bytes_read);
-        // A character wider than the `str` holds: widen it and go on.
-        if (!utf8.empty()) reallocate(capacity_, wider_limit(limit_));
+        if (utf8.empty()) break;
+        if (length_ == capacity_) {
+            grow(utf8.size());  // only malformed text makes more characters than counted
+        } else {
+            reallocate(capacity_, wider_limit(limit_));  // a character wider than the `str` holds
+        }
     }
 }
 
-Owned StrOutput::finish() && {
+Owned StrOutput::finish(std::string_view last) && {
+    if (!str_ && last.empty()) return new_uninitialised_str(0, 0x7F);  // the empty str
+    if (!str_) {
+        // An ASCII text has as many characters as bytes; room for more is
+        // harmless (the `str` is cut to its length).
+        reallocate(limit_ == 0x7F ? last.size() : count_code_points(last), limit_);
+        put(last);  // the room made is what the text takes
+    } else {
+        append(last);
+    }
     const std::uint32_t needed = narrowest_limit(seen_);
     if (needed != limit_) {
         // Fewer kinds of character came than the input had: a narrower `str`.

@@ -19,25 +19,35 @@ namespace quenra::python {
 // The characters of UTF-8 text, written into a `str` that it owns.
 class StrOutput {
 public:
-    // Room for `capacity` characters up to `max_character`: the widest that
-    // the text is expected to hold (a conversion's result holds nothing
-    // wider than its input). A wider one makes the sink widen its `str`.
-    // Raises std::bad_alloc when memory runs out.
-    StrOutput(std::size_t capacity, Py_UCS4 max_character);
+    // An output whose text is expected to take about `capacity` characters,
+    // up to `max_character`: the widest that the text is expected to hold (a
+    // conversion's result holds nothing wider than its input). A wider one
+    // makes the output widen its `str`. The `str` is made by the first
+    // write, or by `finish` when nothing was written before. Every call
+    // raises std::bad_alloc when memory runs out.
+    StrOutput(std::size_t capacity, Py_UCS4 max_character) noexcept;
 
     // Appends the characters of UTF-8 text; grows or widens the `str` as
     // needed.
     void write(std::string_view utf8);
 
-    // The `str` of everything appended, exactly as PyUnicode_FromStringAndSize
-    // would have made it from the UTF-8 text: of the narrowest kind that holds
-    // its characters. The output is spent afterwards.
-    Owned finish() &&;
+    // The `str` of everything written and then `last`, exactly as
+    // PyUnicode_FromStringAndSize would have made it from the UTF-8 text: of
+    // the narrowest kind that holds its characters. A text written by this
+    // call alone, the common case, gets a `str` of its exact length at once.
+    // The output is spent afterwards.
+    Owned finish(std::string_view last) &&;
 
 private:
     // A new `str` of the current capacity, its characters up to `limit`, with
     // the characters written so far copied in.
     void reallocate(std::size_t capacity, std::uint32_t limit);
+    // Appends the characters of UTF-8 text: `append` first makes room for
+    // as many as it has bytes, `put` grows the `str` only when it runs out.
+    void append(std::string_view utf8);
+    void put(std::string_view utf8);
+    // Room for `more` characters beyond those written.
+    void grow(std::size_t more);
 
     Owned str_;
     void* data_ = nullptr;
@@ -45,7 +55,7 @@ private:
     std::uint32_t limit_ = 0x7F;  // the widest character the `str` may hold
     std::uint32_t seen_ = 0;      // every character written, ORed together
     std::size_t length_ = 0;
-    std::size_t capacity_ = 0;
+    std::size_t capacity_ = 0;  // before the `str` is made: the room expected
 };
 
 class StrSink : public BufferedSink<StrOutput> {
@@ -53,10 +63,7 @@ public:
     StrSink(std::size_t capacity, Py_UCS4 max_character) : BufferedSink(StrOutput(capacity, max_character)) {}
 
     // The `str` of everything appended (see StrOutput::finish).
-    Owned finish() && {
-        flush();
-        return std::move(output()).finish();
-    }
+    Owned finish() && { return std::move(output()).finish(take_buffered()); }
 };
 
 }  // namespace quenra::python
