@@ -169,7 +169,9 @@ bool take_styled(std::string_view& cursor, Search& search, Fragment& out) {
 }  // namespace scan_detail
 
 template <class Search>
-Fragment next_fragment(std::string_view& cursor, Search& search) {
+// Inlined into the walks: it runs once per fragment, and texts made of
+// nothing but markup pay mostly for the call and the copy of its result.
+[[gnu::always_inline]] inline Fragment next_fragment(std::string_view& cursor, Search& search) {
     if (cursor.empty()) fail("next_fragment called on an empty cursor");
     // Each rule needs its own first byte, so dispatching on it tries the rules
     // in their order without testing the ones that cannot match.
