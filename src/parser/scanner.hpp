@@ -168,9 +168,9 @@ bool take_styled(std::string_view& cursor, Search& search, Fragment& out) {
 
 }  // namespace scan_detail
 
-template <class Search>
 // Inlined into the walks: it runs once per fragment, and texts made of
 // nothing but markup pay mostly for the call and the copy of its result.
+template <class Search>
 [[gnu::always_inline]] inline Fragment next_fragment(std::string_view& cursor, Search& search) {
     if (cursor.empty()) fail("next_fragment called on an empty cursor");
     // Each rule needs its own first byte, so dispatching on it tries the rules
