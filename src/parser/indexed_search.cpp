@@ -22,13 +22,18 @@ struct ClosingWalk {
     std::size_t slot;
     char opener;
     // The bytes where a walk must stop and look: escapes, code, a possible
-    // closing, and a possible start of another search.
+    // closing, and a possible start of another search (an anchor, for a walk
+    // with a memo).
     std::array<bool, 256> stops;
+    // The same without the start of another search.
+    std::array<bool, 256> closes_or_steps_over;
 };
 
 constexpr ClosingWalk make_walk(std::size_t slot, char closer, char opener) {
-    ClosingWalk walk{slot, opener, {}};
-    for (char c : {'\\', '`', closer, opener}) walk.stops[static_cast<unsigned char>(c)] = true;
+    ClosingWalk walk{slot, opener, {}, {}};
+    for (char c : {'\\', '`', closer}) walk.closes_or_steps_over[static_cast<unsigned char>(c)] = true;
+    walk.stops = walk.closes_or_steps_over;
+    walk.stops[static_cast<unsigned char>(opener)] = true;
     return walk;
 }
 
@@ -215,9 +220,13 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
         }
         i = step.next;
         if (!step.one_character) continue;
-        // Pass plain text at once, unless the position reached is an anchor
-        // (the skipped bytes then hold no stop, so they hold no anchor).
-        if (i < size && !walk.stops[byte_at(i - 1)] && (i < 2 || view_[i - 2] != '\\')) {
+        // Pass plain text at once. A walk without a memo looks at no anchor;
+        // one with a memo does not pass one (the skipped bytes then hold no
+        // stop, so they hold no anchor).
+        if (!memo) {
+            while (i < size && !walk.closes_or_steps_over[byte_at(i)]) i += utf8_length(byte_at(i));
+            i = std::min(i, size);
+        } else if (i < size && !walk.stops[byte_at(i - 1)] && (i < 2 || view_[i - 2] != '\\')) {
             while (i < size && !walk.stops[byte_at(i)]) i += utf8_length(byte_at(i));
             i = std::min(i, size);
         }
