@@ -59,22 +59,22 @@ const ClosingWalk& walk_for(std::string_view delimiter) {
 }  // namespace
 
 const PositionSet& IndexedSearch::line_feeds() {
-    if (!line_feeds_) line_feeds_ = PositionSet::of_byte(view_, '\n');
-    return *line_feeds_;
+    if (!indexes().line_feeds) indexes().line_feeds = PositionSet::of_byte(view_, '\n');
+    return *indexes().line_feeds;
 }
 
 const PositionSet& IndexedSearch::backticks() {
-    if (!backticks_) backticks_ = PositionSet::of_byte(view_, '`');
-    return *backticks_;
+    if (!indexes().backticks) indexes().backticks = PositionSet::of_byte(view_, '`');
+    return *indexes().backticks;
 }
 
 const PositionSet& IndexedSearch::right_parentheses() {
-    if (!right_parentheses_) right_parentheses_ = PositionSet::of_byte(view_, ')');
-    return *right_parentheses_;
+    if (!indexes().right_parentheses) indexes().right_parentheses = PositionSet::of_byte(view_, ')');
+    return *indexes().right_parentheses;
 }
 
 const PositionSet& IndexedSearch::closing_fences() {
-    if (!closing_fences_) {
+    if (!indexes().closing_fences) {
         PositionSet fences(view_.size());
         const PositionSet& candidates = line_feeds();
         for (auto at = candidates.first_from(0); at; at = candidates.first_from(*at + 1)) {
@@ -84,9 +84,9 @@ const PositionSet& IndexedSearch::closing_fences() {
             }
         }
         fences.seal();
-        closing_fences_ = std::move(fences);
+        indexes().closing_fences = std::move(fences);
     }
-    return *closing_fences_;
+    return *indexes().closing_fences;
 }
 
 std::optional<std::size_t> IndexedSearch::fence_end(std::size_t after_fence) {
@@ -144,7 +144,7 @@ std::optional<std::size_t> IndexedSearch::next_byte(std::string_view rest, char 
 }
 
 std::uint32_t* IndexedSearch::memo_for(std::size_t slot) {
-    ClosingMemo& memo = closing_memos_[slot];
+    ClosingMemo& memo = indexes().closing_memos[slot];
     if (!memo) {
         // Zeroed memory from the system: pages that are never written cost nothing.
         memo.reset(static_cast<std::uint32_t*>(std::calloc(view_.size() + 1, sizeof(std::uint32_t))));
@@ -175,7 +175,7 @@ std::optional<std::size_t> IndexedSearch::closing_further(std::string_view rest,
     // Once a search has failed, the text may lack the delimiter after some
     // point altogether (as "[" repeated lacks "]"): searches that start
     // there fail at once.
-    if (const auto& limit = closing_limits_[walk.slot]; limit && start >= *limit) return std::nullopt;
+    if (start >= closing_limits_[walk.slot]) return std::nullopt;
     std::uint32_t* memo = indexed() && view_.size() <= MAX_MEMO_VIEW ? memo_for(walk.slot) : nullptr;
     if (memo && memo[start] != 0) {
         if (memo[start] == 1) return std::nullopt;
@@ -183,7 +183,7 @@ std::optional<std::size_t> IndexedSearch::closing_further(std::string_view rest,
     }
     const auto found = walk_to_closing(start, delimiter, walk.slot, memo);
     if (!found) {
-        if (!closing_limits_[walk.slot]) closing_limits_[walk.slot] = closing_limit(delimiter[0]);
+        if (closing_limits_[walk.slot] == UNKNOWN) closing_limits_[walk.slot] = closing_limit(delimiter[0]);
         return std::nullopt;
     }
     return *found - start;
@@ -199,7 +199,8 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
         return before == '`' || before == walk.opener || (i >= 2 && view_[i - 2] == '\\');
     };
     const ClosingDelimiter closer(delimiter);
-    walked_anchors_.clear();
+    std::vector<std::size_t>* walked_anchors = memo ? &indexes().walked_anchors : nullptr;
+    if (walked_anchors) walked_anchors->clear();
 
     std::optional<std::size_t> found;
     std::size_t i = start;
@@ -209,7 +210,7 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
                 if (known >= 2) found = known - 2;
                 break;
             }
-            walked_anchors_.push_back(i);
+            walked_anchors->push_back(i);
         }
         const ClosingStep step = closing_step(
             view_, i, closer, [this](std::size_t after_fence) { return fence_end(after_fence); },
@@ -234,7 +235,7 @@ std::optional<std::size_t> IndexedSearch::walk_to_closing(std::size_t start, std
 
     if (memo) {
         const std::uint32_t answer = found ? static_cast<std::uint32_t>(*found + 2) : 1;
-        for (const std::size_t anchor : walked_anchors_) memo[anchor] = answer;
+        for (const std::size_t anchor : *walked_anchors) memo[anchor] = answer;
     } else {
         spend(std::min(i, size) - start);
     }

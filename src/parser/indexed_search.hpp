@@ -100,13 +100,30 @@ private:
     std::string_view view_;
     std::size_t budget_;
     std::size_t spent_ = 0;
-    std::optional<PositionSet> line_feeds_;
-    std::optional<PositionSet> backticks_;
-    std::optional<PositionSet> right_parentheses_;
-    std::optional<PositionSet> closing_fences_;  // line feeds that start an accepted closing fence
-    std::array<ClosingMemo, CLOSING_SLOTS> closing_memos_;  // one per closing delimiter
-    std::array<std::optional<std::size_t>, CLOSING_SLOTS> closing_limits_;  // known after a search failed
-    std::vector<std::size_t> walked_anchors_;    // scratch of `closing`
+    // Per closing delimiter, where searches start to fail at once: known
+    // after one has failed (UNKNOWN before).
+    static constexpr std::size_t UNKNOWN = static_cast<std::size_t>(-1);
+    std::array<std::size_t, CLOSING_SLOTS> closing_limits_ = [] {
+        std::array<std::size_t, CLOSING_SLOTS> limits{};
+        limits.fill(UNKNOWN);
+        return limits;
+    }();
+
+    // What is built once the budget is spent. Most views, nested texts of a
+    // few bytes above all, never need it and cost nothing to make or drop.
+    struct Indexes {
+        std::optional<PositionSet> line_feeds;
+        std::optional<PositionSet> backticks;
+        std::optional<PositionSet> right_parentheses;
+        std::optional<PositionSet> closing_fences;  // line feeds that start an accepted closing fence
+        std::array<ClosingMemo, CLOSING_SLOTS> closing_memos;  // one per closing delimiter
+        std::vector<std::size_t> walked_anchors;                // scratch of `closing`
+    };
+    std::unique_ptr<Indexes> indexes_;
+    Indexes& indexes() {
+        if (!indexes_) indexes_ = std::make_unique<Indexes>();
+        return *indexes_;
+    }
 };
 
 // The policy that the library's own scans use.
