@@ -190,7 +190,9 @@ private:
         sink_.commit(1);
         while (!text.empty()) {
             std::size_t take = std::min(text.size(), PIECE);
-            while (take < text.size() && (static_cast<unsigned char>(text[take]) & 0xC0) == 0x80) --take;
+            std::size_t end = take;
+            while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+            if (end > 0) take = end;  // else a run of continuation bytes: no character to keep whole
             char* const start = sink_.room(6 * take + 1);
             out = escape_piece(text.substr(0, take), start);
             sink_.commit(static_cast<std::size_t>(out - start));

@@ -99,6 +99,21 @@ TEST(JsonWriterEscapes, AtEveryPlaceOfALongerText) {
     }
 }
 
+TEST(JsonWriterEscapes, TextsLongerThanTheSinksRoomGoInWholeCharacters) {
+    // Escaped a byte at a time, for comparison.
+    const auto escaped = [](std::string_view text) {
+        std::string out = "\"";
+        for (const char c : text) out += json_string(std::string_view(&c, 1)).substr(1, json_string(std::string_view(&c, 1)).size() - 2);
+        return out + "\"";
+    };
+    std::string mixed;
+    for (int i = 0; i < 900; ++i) mixed += i % 7 == 0 ? "\"日" : "é😀a";
+    const std::string continuation_bytes(5000, '\x80');  // malformed: no character boundary at all
+    for (const std::string& text : {mixed, continuation_bytes, std::string(10000, '\n')}) {
+        EXPECT_EQ(json_string(text), escaped(text));
+    }
+}
+
 TEST(JsonWriterEscapes, NamedCases) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"", R"("")"},
