@@ -37,11 +37,7 @@ Span code_span(std::string code) {
     return Span{std::move(code), {}, {}, {}, std::string(CODE_COLOR), std::string(CODE_SIZE)};
 }
 
-void push_text(std::vector<Span>& spans, const SpanStyle& style, std::string_view characters) {
-    if (!spans.empty() && has_style(spans.back(), style)) {
-        append_characters(spans.back().text, characters);
-        return;
-    }
+void push_span(std::vector<Span>& spans, const SpanStyle& style, std::string_view characters) {
     if (spans.empty()) spans.reserve(8);  // a paragraph holds a few spans: skip the first regrowths
     spans.push_back(styled_span(characters, style));
 }

@@ -92,9 +92,18 @@ SpanStyle run_style(SpanStyle style, RunStyle run);
 // whatever colour or decoration was in force; otherwise the style in force.
 SpanStyle link_style(SpanStyle style, bool decorate_links);
 
+// Appends `characters` as a new span in `style`.
+void push_span(std::vector<Span>& spans, const SpanStyle& style, std::string_view characters);
+
 // Appends `characters` in `style`: to the last span when its style is the same
 // in all five fields, else as a new span. Only the last span is compared.
-void push_text(std::vector<Span>& spans, const SpanStyle& style, std::string_view characters);
+inline void push_text(std::vector<Span>& spans, const SpanStyle& style, std::string_view characters) {
+    if (!spans.empty() && has_style(spans.back(), style)) {
+        append_characters(spans.back().text, characters);
+    } else {
+        push_span(spans, style, characters);
+    }
+}
 
 // Appends one character (its UTF-8 bytes) in `style`.
 inline void push_char(std::vector<Span>& spans, const SpanStyle& style, std::string_view character) {
