@@ -40,13 +40,35 @@ inline constexpr std::array<char, 256> JSON_ESCAPES = [] {
     return table;
 }();
 
+// The high bit of each byte of `word` that needs an escape: below 0x20, or
+// '"' or '\\' (bytes of 0x80 and above are excluded by the final mask). A
+// borrow can only flag bytes above a true one, so the word holds such a
+// byte exactly when the result is not 0, and the lowest flag marks the first
+// (the words are read little-endian).
+constexpr std::uint64_t json_escapes_in(std::uint64_t word) noexcept {
+    constexpr std::uint64_t ONES = 0x0101010101010101;
+    constexpr std::uint64_t HIGHS = 0x8080808080808080;
+    const std::uint64_t quote = word ^ (ONES * '"');
+    const std::uint64_t backslash = word ^ (ONES * '\\');
+    return ((word - ONES * 0x20) | (quote - ONES) | (backslash - ONES)) & ~word & HIGHS;
+}
+
 // The length of `bytes` written inside a JSON string, without the quotes.
-constexpr std::size_t json_escaped_size(std::string_view bytes) noexcept {
-    std::size_t size = 0;
-    for (const char c : bytes) {
+// Words without an escape are passed eight bytes at a time.
+inline std::size_t json_escaped_size(std::string_view bytes) noexcept {
+    const auto extra = [](char c) -> std::size_t {
         const char escape = JSON_ESCAPES[static_cast<unsigned char>(c)];
-        size += escape == 0 ? 1 : escape == 'u' ? 6 : 2;
+        return escape == 0 ? 0 : escape == 'u' ? 5 : 1;
+    };
+    std::size_t size = bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (json_escapes_in(word) == 0) continue;
+        for (std::size_t k = 0; k < 8; ++k) size += extra(bytes[i + k]);
     }
+    for (; i < bytes.size(); ++i) size += extra(bytes[i]);
     return size;
 }
 
@@ -68,6 +90,7 @@ public:
             flush();
             if (bytes.size() >= BUFFER_SIZE) {
                 output_.write(bytes);
+                handed_on_ += bytes.size();
                 return true;
             }
         }
@@ -92,20 +115,26 @@ public:
     void flush() {
         if (buffered_ == 0) return;
         output_.write(std::string_view(buffer_, buffered_));
-        buffered_ = 0;
+        handed_on_ += std::exchange(buffered_, 0);
     }
     Output& output() noexcept { return output_; }
 
     // What is buffered, handed to the caller instead of the output; valid
     // while the sink lives and nothing more is appended.
     std::string_view take_buffered() noexcept {
-        return std::string_view(buffer_, std::exchange(buffered_, 0));
+        const std::size_t size = std::exchange(buffered_, 0);
+        handed_on_ += size;
+        return std::string_view(buffer_, size);
     }
+
+    // The bytes appended so far.
+    std::size_t size() const noexcept { return handed_on_ + buffered_; }
 
 private:
     static constexpr std::size_t BUFFER_SIZE = MAX_ROOM;
 
     Output output_;
+    std::size_t handed_on_ = 0;
     std::size_t buffered_ = 0;
     char buffer_[BUFFER_SIZE];
 };
@@ -214,7 +243,7 @@ private:
                 std::uint64_t word;
                 std::memcpy(&word, text.data() + i, 8);
                 std::memcpy(out, &word, 8);
-                const std::uint64_t found = escapes_in(word);
+                const std::uint64_t found = json_escapes_in(word);
                 if (found == 0) {
                     i += 8;
                     out += 8;
@@ -249,18 +278,6 @@ private:
         return out + sizeof rest;
     }
 
-    // The high bit of each byte of `word` that needs an escape: below 0x20,
-    // or '"' or '\\' (bytes of 0x80 and above are excluded by the final
-    // mask). A borrow can only flag bytes above a true one, so the lowest
-    // flag marks the first such byte (the words are read little-endian).
-    static constexpr std::uint64_t escapes_in(std::uint64_t word) noexcept {
-        constexpr std::uint64_t ONES = 0x0101010101010101;
-        constexpr std::uint64_t HIGHS = 0x8080808080808080;
-        const std::uint64_t quote = word ^ (ONES * '"');
-        const std::uint64_t backslash = word ^ (ONES * '\\');
-        return ((word - ONES * 0x20) | (quote - ONES) | (backslash - ONES)) & ~word & HIGHS;
-    }
-
     // The first position at or after `from` whose byte needs an escape, or
     // the text's length. Eight bytes are tested at a time.
     static std::size_t next_escape(std::string_view text, std::size_t from) noexcept {
@@ -268,7 +285,7 @@ private:
         for (; i + 8 <= text.size(); i += 8) {
             std::uint64_t word;
             std::memcpy(&word, text.data() + i, 8);
-            if (const std::uint64_t found = escapes_in(word); found != 0) {
+            if (const std::uint64_t found = json_escapes_in(word); found != 0) {
                 if constexpr (std::endian::native == std::endian::little) {
                     return i + static_cast<std::size_t>(std::countr_zero(found)) / 8;
                 }

@@ -144,6 +144,13 @@ inline std::size_t message_frame_size(std::string_view message_json) {
     return bubble + MESSAGE_CLOSE.size();
 }
 
+// The same, from the message itself.
+inline std::size_t message_frame_size(const FlexMessage& message) {
+    using namespace json_detail;
+    return MESSAGE_OPEN.size() + json_escaped_size(message.altText) + 2 + MESSAGE_CONTENTS.size() +
+           MESSAGE_CLOSE.size();
+}
+
 // The length of `record`'s JSON text, counted without writing it.
 template <class Record>
 std::size_t json_size(const Record& record) {

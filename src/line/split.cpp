@@ -15,6 +15,7 @@
 #include "flex/write_message.hpp"
 #include "line/check.hpp"
 #include "line/pieces.hpp"
+#include "line/split.hpp"
 #include "line/unicode.hpp"
 #include "line/uri.hpp"
 
@@ -281,20 +282,23 @@ private:
 
 }  // namespace
 
+std::vector<std::string> repaired_messages(std::string_view text, const ConvertOptions& options,
+                                           const LineLimits& limits) {
+    return Cutter(read_pieces(text, options, limits), limits).messages();
+}
+
 }  // namespace line
 
 std::vector<std::string> split(std::string_view text, const ConvertOptions& options, const LineLimits& limits) {
     line::require_valid(limits);
-    const FlexMessage message = convert(text, options);
-    std::string json = message_json(message, text.size());
-    const std::size_t bubble_bytes = json.size() - message_frame_size(json);
-    if (line::find_problems(message, bubble_bytes, limits).empty()) {
-        std::vector<std::string> alone;
-        alone.push_back(std::move(json));
-        return alone;
-    }
-    const std::vector<line::Piece> pieces = line::read_pieces(text, options, limits);
-    return line::Cutter(pieces, limits).messages();
+    std::string json;
+    json.reserve(128 + 6 * text.size());
+    StringSink sink(json);
+    if (auto messages = line::split_into(text, options, limits, sink)) return std::move(*messages);
+    sink.flush();
+    std::vector<std::string> alone;
+    alone.push_back(std::move(json));
+    return alone;
 }
 
 }  // namespace quenra

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include <quenra.hpp>
+#include "line/split.hpp"
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
+#include "python/str_sink.hpp"
 #include "python/module.hpp"
 
 namespace quenra::python {
@@ -117,6 +119,11 @@ public:
         return std::nullopt;
     }
     const LineLimits& get() const noexcept { return *limits_; }
+    // Raises InvalidLimits for limits that cannot be worked with (LINE's own
+    // always can).
+    void require_valid() const {
+        if (limits_ == &custom_) line::require_valid(custom_);
+    }
 
 private:
     static inline const LineLimits LINE_LIMITS{};
@@ -124,10 +131,13 @@ private:
     const LineLimits* limits_ = &LINE_LIMITS;
 };
 
-Owned str_list(const std::vector<std::string>& texts) {
-    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(texts.size())));
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_str(texts[i]).release());
+// The messages as a list of `str`, made as `quenra` makes its result: they
+// hold few characters wider than those of the text they come from.
+Owned message_list(const std::vector<std::string>& messages, PyObject* text) {
+    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(messages.size())));
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        Owned message = str_from_utf8(messages[i], PyUnicode_MAX_CHAR_VALUE(text));
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), message.release());
     }
     return list;
 }
@@ -168,7 +178,17 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         LimitsArgument limits;
         if (auto error = limits.read(slots[3])) return raise(std::move(*error));
         return refusals_as_value_errors([&] {
-            return str_list(split((*conversion).text, (*conversion).options, limits.get())).release();
+            // As `quenra` does, the message LINE accepts is written straight
+            // into its str.
+            limits.require_valid();
+            const std::string_view text = (*conversion).text;
+            StrSink sink(64 + 6 * text.size(), PyUnicode_MAX_CHAR_VALUE(slots[0]));
+            if (auto messages = line::split_into(text, (*conversion).options, limits.get(), sink)) {
+                return message_list(*messages, slots[0]).release();
+            }
+            Owned list = expect_object(PyList_New(1));
+            PyList_SET_ITEM(list.get(), 0, std::move(sink).finish().release());
+            return list.release();
         });
     });
 }

@@ -66,4 +66,11 @@ public:
     Owned finish() && { return std::move(output()).finish(take_buffered()); }
 };
 
+// The `str` of UTF-8 text whose characters are expected to be at most
+// `max_character` wide: what PyUnicode_FromStringAndSize makes of it, made
+// in one pass when that holds.
+inline Owned str_from_utf8(std::string_view utf8, Py_UCS4 max_character) {
+    return StrOutput(utf8.size(), max_character).finish(utf8);
+}
+
 }  // namespace quenra::python

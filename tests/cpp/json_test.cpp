@@ -95,6 +95,7 @@ TEST(JsonWriterEscapes, AtEveryPlaceOfALongerText) {
             }
             expected += "\"";
             ASSERT_EQ(json_string(text), expected) << "byte " << value << " at " << at;
+            ASSERT_EQ(json_escaped_size(text) + 2, expected.size()) << "byte " << value << " at " << at;
         }
     }
 }
@@ -111,6 +112,7 @@ TEST(JsonWriterEscapes, TextsLongerThanTheSinksRoomGoInWholeCharacters) {
     const std::string continuation_bytes(5000, '\x80');  // malformed: no character boundary at all
     for (const std::string& text : {mixed, continuation_bytes, std::string(10000, '\n')}) {
         EXPECT_EQ(json_string(text), escaped(text));
+        EXPECT_EQ(json_escaped_size(text) + 2, escaped(text).size());
     }
 }
 

@@ -1,0 +1,36 @@
+// `split` with the message that LINE accepts as it is written into a sink of
+// the caller's: the common case, which then costs a conversion written once.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/convert.hpp"
+#include "flex/write_message.hpp"
+#include "line/check.hpp"
+#include <quenra.hpp>
+
+namespace quenra::line {
+
+// The messages of a text whose exact conversion LINE refuses: repaired and
+// cut so that each passes.
+std::vector<std::string> repaired_messages(std::string_view text, const ConvertOptions& options,
+                                           const LineLimits& limits);
+
+// Writes the exact conversion of `text` into `sink`, a fresh BufferedSink.
+// Returns nothing when LINE accepts it as it is, else the messages of
+// `repaired_messages` (what the sink holds is then to be dropped). `limits`
+// must be valid (see require_valid).
+template <class Sink>
+std::optional<std::vector<std::string>> split_into(std::string_view text, const ConvertOptions& options,
+                                                   const LineLimits& limits, Sink& sink) {
+    const FlexMessage message = convert(text, options);
+    write_message(message, sink);
+    const std::size_t bubble_bytes = sink.size() - message_frame_size(message);
+    if (find_problems(message, bubble_bytes, limits).empty()) return std::nullopt;
+    return repaired_messages(text, options, limits);
+}
+
+}  // namespace quenra::line
