@@ -34,30 +34,6 @@ constexpr std::uint32_t narrowest_limit(std::uint32_t seen) noexcept {
     return 0x10FFFF;
 }
 
-// The number of code points in valid UTF-8 text: its bytes that are not
-// continuation bytes (10xxxxxx), counted eight at a time.
-inline std::size_t count_code_points(std::string_view utf8) noexcept {
-    constexpr std::uint64_t ONES = 0x0101010101010101;
-    std::size_t continuations = 0;
-    std::size_t i = 0;
-    while (i + 8 <= utf8.size()) {
-        // Per byte lane, how many continuation bytes it met: at most 255
-        // words before the lanes are added up.
-        std::uint64_t lanes = 0;
-        for (std::size_t words = 0; words < 255 && i + 8 <= utf8.size(); ++words, i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, utf8.data() + i, 8);
-            // 1 in the lane of each byte whose top bits are 1 then 0.
-            lanes += (word & ~(word << 1)) >> 7 & ONES;
-        }
-        // Lanes added in pairs first, so that no sum outgrows its lane.
-        const std::uint64_t pairs = (lanes & 0x00FF00FF00FF00FF) + (lanes >> 8 & 0x00FF00FF00FF00FF);
-        continuations += static_cast<std::size_t>((pairs * 0x0001000100010001) >> 48);
-    }
-    for (; i < utf8.size(); ++i) continuations += (static_cast<unsigned char>(utf8[i]) & 0xC0) == 0x80;
-    return utf8.size() - continuations;
-}
-
 // Writes eight bytes as eight code units: with SSE2 (every x86-64) by
 // interleaving them with zeros, elsewhere one by one.
 template <class Unit>

@@ -102,7 +102,7 @@ void StrOutput::put(std::string_view utf8) {
         utf8.remove_prefix(written.bytes_read);
         if (utf8.empty()) break;
         if (length_ == capacity_) {
-            grow(utf8.size());  // only malformed text makes more characters than counted
+            grow(utf8.size());  // the room ran out
         } else {
             reallocate(capacity_, wider_limit(limit_));  // a character wider than the `str` holds
         }
@@ -112,10 +112,10 @@ void StrOutput::put(std::string_view utf8) {
 Owned StrOutput::finish(std::string_view last) && {
     if (!str_ && last.empty()) return new_uninitialised_str(0, 0x7F);  // the empty str
     if (!str_) {
-        // An ASCII text has as many characters as bytes; room for more is
-        // harmless (the `str` is cut to its length).
-        reallocate(limit_ == 0x7F ? last.size() : count_code_points(last), limit_);
-        put(last);  // the room made is what the text takes
+        // Room for as many characters as bytes, the most there can be: the
+        // `str` is cut to its length at the end.
+        reallocate(last.size(), limit_);
+        put(last);
     } else {
         append(last);
     }

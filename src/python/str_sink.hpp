@@ -34,7 +34,7 @@ public:
     // The `str` of everything written and then `last`, exactly as
     // PyUnicode_FromStringAndSize would have made it from the UTF-8 text: of
     // the narrowest kind that holds its characters. A text written by this
-    // call alone, the common case, gets a `str` of its exact length at once.
+    // call alone, the common case, gets its `str` made here, in one pass.
     // The output is spent afterwards.
     Owned finish(std::string_view last) &&;
 
