@@ -71,6 +71,8 @@ public:
                 } else if constexpr (std::is_same_v<Kind, Link>) {
                     read_link(f, style, after_bang);
                 } else if constexpr (std::is_same_v<Kind, Styled>) {
+                    // An empty run shows nothing: not even its style is worked out
+                    // (texts of only delimiters are made of such runs).
                     if (!f.inner.empty()) read_text(f.inner, run_style(style, f.style));
                 } else {
                     static_assert(std::is_same_v<Kind, CodeBlock>);

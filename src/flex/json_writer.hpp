@@ -100,10 +100,9 @@ public:
     }
     std::string describe_failure() const { return {}; }
 
-    // The most that `room` gives.
-    static constexpr std::size_t MAX_ROOM = 4096;
+    static constexpr std::size_t BUFFER_SIZE = 4096;
 
-    // Room for `size` (at most MAX_ROOM) bytes at the end of the buffer,
+    // Room for `size` (at most BUFFER_SIZE) bytes at the end of the buffer,
     // which is flushed first if need be: the caller writes there, then
     // `commit`s what it wrote, ending on a character's end.
     char* room(std::size_t size) {
@@ -131,8 +130,6 @@ public:
     std::size_t size() const noexcept { return handed_on_ + buffered_; }
 
 private:
-    static constexpr std::size_t BUFFER_SIZE = MAX_ROOM;
-
     Output output_;
     std::size_t handed_on_ = 0;
     std::size_t buffered_ = 0;
@@ -172,7 +169,7 @@ template <class Sink>
 concept LendsRoom = requires(Sink& sink, std::size_t size) {
     { sink.room(size) } -> std::same_as<char*>;
     sink.commit(size);
-    { Sink::MAX_ROOM } -> std::convertible_to<std::size_t>;
+    { Sink::BUFFER_SIZE } -> std::convertible_to<std::size_t>;
 };
 
 template <class Sink>
@@ -198,7 +195,7 @@ public:
         for (std::size_t i = next_escape(text, 0); i < text.size(); i = next_escape(text, i + 1)) {
             const auto byte = static_cast<unsigned char>(text[i]);
             if (i > run && !put(text.substr(run, i - run))) return false;
-            if (!put_escape(byte, JSON_ESCAPES[byte])) return false;
+            if (!put_escape(byte)) return false;
             run = i + 1;
         }
         if (text.size() > run && !put(text.substr(run))) return false;
@@ -212,7 +209,7 @@ private:
     // The escaped text, written in pieces that fit the sink's room at the
     // worst (six bytes for each byte) and end on a character's end.
     void escape_into_room(std::string_view text) {
-        constexpr std::size_t PIECE = (Sink::MAX_ROOM - 2) / 6;
+        constexpr std::size_t PIECE = (Sink::BUFFER_SIZE - 2) / 6;
         static_assert(PIECE >= 4, "a piece holds any character");
         char* out = sink_.room(1);
         *out = '"';
@@ -298,14 +295,9 @@ private:
         return i;
     }
 
-    bool put_escape(unsigned char byte, char escape) {
-        if (escape != 'u') {
-            const char two[] = {'\\', escape};
-            return put(std::string_view(two, sizeof two));
-        }
-        constexpr std::string_view HEX = "0123456789abcdef";
-        const char six[] = {'\\', 'u', '0', '0', HEX[byte >> 4], HEX[byte & 0xF]};
-        return put(std::string_view(six, sizeof six));
+    bool put_escape(unsigned char byte) {
+        char form[6];
+        return put(std::string_view(form, static_cast<std::size_t>(write_escape(byte, form) - form)));
     }
 
     bool put(std::string_view bytes) {

@@ -132,19 +132,8 @@ bool serialize(const FlexMessage& message, JsonWriter<Sink>& writer) {
            serialize(message.contents, writer) && writer.literal(MESSAGE_CLOSE);
 }
 
-// The bytes of a message's JSON text, as `serialize` wrote it, that are not
-// its bubble's. The bubble follows the first `","contents":` after the
-// alternative text's opening quote: inside that escaped string every quote
-// follows a backslash, so the sequence cannot stand there.
-inline std::size_t message_frame_size(std::string_view message_json) {
-    using namespace json_detail;
-    constexpr std::string_view QUOTE_THEN_CONTENTS = R"(","contents":)";
-    static_assert(QUOTE_THEN_CONTENTS.substr(1) == MESSAGE_CONTENTS);
-    const std::size_t bubble = message_json.find(QUOTE_THEN_CONTENTS, MESSAGE_OPEN.size()) + QUOTE_THEN_CONTENTS.size();
-    return bubble + MESSAGE_CLOSE.size();
-}
-
-// The same, from the message itself.
+// The bytes of a message's JSON text, as `serialize` writes it, that are not
+// its bubble's.
 inline std::size_t message_frame_size(const FlexMessage& message) {
     using namespace json_detail;
     return MESSAGE_OPEN.size() + json_escaped_size(message.altText) + 2 + MESSAGE_CONTENTS.size() +

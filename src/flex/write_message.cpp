@@ -3,12 +3,10 @@
 namespace quenra {
 
 std::string message_json(const FlexMessage& message, std::size_t text_size) {
-    // Chat messages come out about six times their length; starting there
-    // spares the first regrowths. For long texts the room is only reserved:
-    // pages that are never written cost nothing, and a text whose message is
-    // longer grows geometrically.
+    // For long texts the room is only reserved: pages that are never written
+    // cost nothing, and a text whose message is longer grows geometrically.
     std::string json;
-    json.reserve(128 + 6 * text_size);
+    json.reserve(expected_json_size(text_size));
     StringSink sink(json);
     write_message(message, sink);
     sink.flush();

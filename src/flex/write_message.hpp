@@ -19,6 +19,10 @@ void write_message(const FlexMessage& message, Sink& sink) {
     }
 }
 
+// Room worth making for the JSON text of a message converted from a text of
+// `text_size` bytes: chat messages come out about six times their length.
+constexpr std::size_t expected_json_size(std::size_t text_size) noexcept { return 128 + 6 * text_size; }
+
 // The JSON text of `message`, converted from a text of `text_size` bytes.
 std::string message_json(const FlexMessage& message, std::size_t text_size);
 

@@ -292,7 +292,7 @@ std::vector<std::string> repaired_messages(std::string_view text, const ConvertO
 std::vector<std::string> split(std::string_view text, const ConvertOptions& options, const LineLimits& limits) {
     line::require_valid(limits);
     std::string json;
-    json.reserve(128 + 6 * text.size());
+    json.reserve(expected_json_size(text.size()));
     StringSink sink(json);
     if (auto messages = line::split_into(text, options, limits, sink)) return std::move(*messages);
     sink.flush();

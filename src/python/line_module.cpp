@@ -181,9 +181,8 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             // As `quenra` does, the message LINE accepts is written straight
             // into its str.
             limits.require_valid();
-            const std::string_view text = (*conversion).text;
-            StrSink sink(64 + 6 * text.size(), PyUnicode_MAX_CHAR_VALUE(slots[0]));
-            if (auto messages = line::split_into(text, (*conversion).options, limits.get(), sink)) {
+            StrSink sink = StrSink::for_conversion_of(slots[0], (*conversion).text);
+            if (auto messages = line::split_into((*conversion).text, (*conversion).options, limits.get(), sink)) {
                 return message_list(*messages, slots[0]).release();
             }
             Owned list = expect_object(PyList_New(1));

@@ -113,13 +113,9 @@ PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posi
         }
         auto conversion = conversion_arguments(slots);
         if (!conversion) return raise(std::move(conversion).take_error());
-        const std::string_view text = (*conversion).text;
-        if (text.empty()) return new_str(EMPTY_TEXT_JSON).release();
-        // Chat messages come out about six times their length in characters;
-        // a longer result grows the `str`. The result holds no character
-        // wider than the text's widest.
-        StrSink sink(64 + 6 * text.size(), PyUnicode_MAX_CHAR_VALUE(slots[0]));
-        write_quenra_json(text, (*conversion).options, sink);
+        if ((*conversion).text.empty()) return new_str(EMPTY_TEXT_JSON).release();
+        StrSink sink = StrSink::for_conversion_of(slots[0], (*conversion).text);
+        write_quenra_json((*conversion).text, (*conversion).options, sink);
         return std::move(sink).finish().release();
     });
 }

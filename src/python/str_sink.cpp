@@ -41,10 +41,6 @@ void copy_characters(const Owned& to, const Owned& from, std::size_t length) {
     }
 }
 
-std::uint32_t wider_limit(std::uint32_t limit) noexcept {
-    return limit == 0x7F ? 0xFF : limit == 0xFF ? 0xFFFF : 0x10FFFF;
-}
-
 template <class Unit>
 CodeUnitsWritten append_to(void* data, std::size_t length, std::size_t capacity, std::string_view utf8,
                            std::uint32_t limit, std::uint32_t& seen) noexcept {
@@ -104,7 +100,7 @@ void StrOutput::put(std::string_view utf8) {
         if (length_ == capacity_) {
             grow(utf8.size());  // the room ran out
         } else {
-            reallocate(capacity_, wider_limit(limit_));  // a character wider than the `str` holds
+            reallocate(capacity_, narrowest_limit(limit_ + 1));  // a character wider than the `str` holds
         }
     }
 }

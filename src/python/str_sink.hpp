@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "flex/json_writer.hpp"
+#include "flex/write_message.hpp"
 #include "python/pyref.hpp"
 
 namespace quenra::python {
@@ -61,6 +62,12 @@ private:
 class StrSink : public BufferedSink<StrOutput> {
 public:
     StrSink(std::size_t capacity, Py_UCS4 max_character) : BufferedSink(StrOutput(capacity, max_character)) {}
+
+    // A sink for the result of converting `text`, the UTF-8 form of the `str`
+    // `text_object`: the result holds no character wider than the text's.
+    static StrSink for_conversion_of(PyObject* text_object, std::string_view text) {
+        return StrSink(expected_json_size(text.size()), PyUnicode_MAX_CHAR_VALUE(text_object));
+    }
 
     // The `str` of everything appended (see StrOutput::finish).
     Owned finish() && { return std::move(output()).finish(take_buffered()); }
