@@ -105,11 +105,6 @@ inline void push_text(std::vector<Span>& spans, const SpanStyle& style, std::str
     }
 }
 
-// Appends one character (its UTF-8 bytes) in `style`.
-inline void push_char(std::vector<Span>& spans, const SpanStyle& style, std::string_view character) {
-    push_text(spans, style, character);
-}
-
 // Builds spans, collected links and plain text from a walk of inline markup
 // (see walk.hpp): every link becomes a button, labelled with the plain text
 // of its link text.
