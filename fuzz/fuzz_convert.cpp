@@ -83,22 +83,8 @@ void check_shape(const quenra::FlexMessage& message) {
     }
 }
 
-// Small limits, from the first bytes of the input, so that short inputs are
-// cut and repaired too.
-quenra::LineLimits small_limits(std::string_view text) {
-    const auto byte = [&](std::size_t i) -> std::size_t {
-        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    };
-    quenra::LineLimits limits;
-    limits.alt_text = 2 + byte(0) % 64;
-    limits.label = 1 + byte(1) % 16;
-    limits.uri = 1 + byte(2) % 64;
-    limits.bubble_bytes = limits.uri + 1024 + byte(3) * 4;
-    return limits;
-}
-
 void check_split(std::string_view text) {
-    for (const quenra::LineLimits& limits : {quenra::LineLimits{}, small_limits(text)}) {
+    for (const quenra::LineLimits& limits : {quenra::LineLimits{}, quenra::testing::limits_from_bytes(text)}) {
         for (const quenra::ConvertOptions options : {quenra::ConvertOptions{true, true}, {false, false}}) {
             const std::string failure = quenra::testing::split_property_failure(text, options, limits);
             if (!failure.empty()) std::fprintf(stderr, "%s\n", failure.c_str());
@@ -135,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (utf8) {
         check_split(text);
     } else {
-        (void)quenra::split(text, {true, true}, small_limits(text));  // must not fail
+        (void)quenra::split(text, {true, true}, quenra::testing::limits_from_bytes(text));  // must not fail
     }
     if (size <= REFERENCE_LIMIT) {
         std::vector<std::string> indexed, reference;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 
 namespace quenra {
@@ -203,6 +204,56 @@ FlexMessage read_message(const Value& value) {
     return out;
 }
 
+// The deepest nesting of objects and arrays that a message of the
+// serializer's shape has: message, bubble, box, components, text, spans,
+// span.
+constexpr unsigned MAX_DEPTH = 7;
+
+// Hands a reader's events to a document, refusing nesting deeper than
+// MAX_DEPTH: the reader walks without recursion, and the document it builds
+// can then be read record by record without any either.
+class DepthLimited {
+public:
+    explicit DepthLimited(rapidjson::Document& document) noexcept : document_(document) {}
+
+    bool too_deep() const noexcept { return too_deep_; }
+
+    bool Null() { return document_.Null(); }
+    bool Bool(bool value) { return document_.Bool(value); }
+    bool Int(int value) { return document_.Int(value); }
+    bool Uint(unsigned value) { return document_.Uint(value); }
+    bool Int64(std::int64_t value) { return document_.Int64(value); }
+    bool Uint64(std::uint64_t value) { return document_.Uint64(value); }
+    bool Double(double value) { return document_.Double(value); }
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) {
+        return document_.RawNumber(text, length, copy);
+    }
+    bool String(const char* text, rapidjson::SizeType length, bool copy) {
+        return document_.String(text, length, copy);
+    }
+    bool Key(const char* text, rapidjson::SizeType length, bool copy) { return document_.Key(text, length, copy); }
+    bool StartObject() { return enter() && document_.StartObject(); }
+    bool EndObject(rapidjson::SizeType members) {
+        --depth_;
+        return document_.EndObject(members);
+    }
+    bool StartArray() { return enter() && document_.StartArray(); }
+    bool EndArray(rapidjson::SizeType elements) {
+        --depth_;
+        return document_.EndArray(elements);
+    }
+
+private:
+    bool enter() noexcept {
+        too_deep_ = ++depth_ > MAX_DEPTH;
+        return !too_deep_;
+    }
+
+    rapidjson::Document& document_;
+    unsigned depth_ = 0;
+    bool too_deep_ = false;
+};
+
 }  // namespace
 
 ReadResult read_flex_message(std::string_view json) {
@@ -218,10 +269,25 @@ ReadResult read_flex_message(std::string_view json) {
     alignas(std::max_align_t) char nodes[8192];
     rapidjson::MemoryPoolAllocator<> allocator(nodes, sizeof nodes);
     rapidjson::Document document(&allocator);
-    document.ParseInsitu(text.data());
-    if (document.HasParseError()) {
-        return {std::nullopt, "invalid JSON at offset " + std::to_string(document.GetErrorOffset()) + ": " +
-                                  rapidjson::GetParseError_En(document.GetParseError())};
+    rapidjson::InsituStringStream stream(text.data());
+    rapidjson::Reader reader;
+    bool too_deep = false;
+    const auto parse = [&](rapidjson::Document& handler) {
+        DepthLimited limited(handler);
+        const bool parsed = !reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag>(stream, limited)
+                                 .IsError();
+        too_deep = limited.too_deep();
+        return parsed;
+    };
+    document.Populate(parse);
+    if (reader.HasParseError()) {
+        const std::string offset = std::to_string(reader.GetErrorOffset());
+        if (too_deep) {
+            return {std::nullopt, "JSON nested more than " + std::to_string(MAX_DEPTH) + " levels deep at offset " +
+                                      offset + ", deeper than any Flex message of this shape"};
+        }
+        return {std::nullopt,
+                "invalid JSON at offset " + offset + ": " + rapidjson::GetParseError_En(reader.GetParseErrorCode())};
     }
     try {
         return {read_message(document), {}};

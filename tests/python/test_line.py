@@ -2,6 +2,8 @@
 
 import dataclasses
 import json
+import subprocess
+import sys
 
 import pytest
 
@@ -112,3 +114,30 @@ def test_extension_needs_no_unicode_library_at_run_time():
         pytest.skip("no ldd")
     needed = subprocess.run(["ldd", line_module.__file__], capture_output=True, text=True, check=True).stdout
     assert "utf8proc" not in needed
+
+
+DEEP_JSON = """
+import threading
+from quenra import check
+
+def refuse(text):
+    try:
+        check(text)
+    except ValueError as error:
+        print(error)
+
+refuse("[" * 1_000_000)
+threading.stack_size(512 << 10)
+thread = threading.Thread(target=refuse, args=('{"a":' * 20_000,))
+thread.start()
+thread.join()
+"""
+
+
+def test_check_refuses_deep_json_without_exhausting_the_stack():
+    done = subprocess.run([sys.executable, "-c", DEEP_JSON], capture_output=True, text=True, check=False)
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.splitlines() == [
+        f"JSON nested more than 7 levels deep at offset {offset}, deeper than any Flex message of this shape"
+        for offset in (7, 35)
+    ]

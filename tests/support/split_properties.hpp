@@ -111,6 +111,20 @@ inline bool alt_texts_join_with_gaps(const std::vector<FlexMessage>& parts, cons
 
 }  // namespace split_detail
 
+// Small limits, from the first bytes of `text`, so that short texts are cut
+// and repaired too.
+inline LineLimits limits_from_bytes(std::string_view text) {
+    const auto byte = [&](std::size_t i) -> std::size_t {
+        return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    };
+    LineLimits limits;
+    limits.alt_text = 2 + byte(0) % 64;
+    limits.label = 1 + byte(1) % 16;
+    limits.uri = 1 + byte(2) % 64;
+    limits.bubble_bytes = limits.uri + 1024 + byte(3) * 4;
+    return limits;
+}
+
 // `split`'s properties for one text: every part reads back and passes
 // `check`; a message that passes is returned alone and unchanged; the parts'
 // altTexts join to the whole's, their shown characters and styles to those
@@ -154,7 +168,7 @@ inline std::string split_property_failure(std::string_view text, const ConvertOp
 
 // The repaired document against the exact conversion, where both show every
 // link in the running text in the style around it: the same characters in
-// the same styles, but for the "!" of custom emoji; and the buttons of the
+// the same styles, but for the "!" of custom emoji and dates; and the buttons of the
 // links LINE accepts, with their URIs and labels repaired.
 inline std::string repair_property_failure(std::string_view text, const LineLimits& limits) {
     using namespace split_detail;
