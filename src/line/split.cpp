@@ -105,18 +105,25 @@ public:
     explicit CutPlaces(Position start) : start_(start) {}
 
     // `here` is the place before `code_point`; `boundary` when a grapheme
-    // cluster starts there.
+    // cluster starts there. White space runs are made of whole clusters: a
+    // white-space character that a mark joins (a space before U+0301) is no
+    // white space to drop.
     void before(Position here, char32_t code_point, bool boundary) {
         if (boundary && here != start_) last_boundary_ = here;
         if (!is_white_space(code_point)) {
+            // Only the run's last character can carry the mark; when it was
+            // the whole run, the run was never white space to cut at.
+            if (!boundary && run_characters_ == 1) space_ = space_before_run_;
             end_white_space();
             return;
         }
         if (!run_start_) {
             if (!boundary || here == start_) return;
             run_start_ = here;
+            space_before_run_ = space_;
             space_ = here;
         }
+        ++run_characters_;
         if (code_point == '\n') {
             line_ = run_start_;
             if (++run_line_feeds_ >= 2) paragraph_ = run_start_;
@@ -131,6 +138,7 @@ public:
     }
     void end_white_space() {
         run_start_.reset();
+        run_characters_ = 0;
         run_line_feeds_ = 0;
     }
 
@@ -145,7 +153,8 @@ public:
 
 private:
     Position start_;
-    std::optional<Position> last_boundary_, paragraph_, line_, space_, run_start_;
+    std::optional<Position> last_boundary_, paragraph_, line_, space_, run_start_, space_before_run_;
+    std::size_t run_characters_ = 0;
     std::size_t run_line_feeds_ = 0;
 };
 
@@ -214,16 +223,25 @@ private:
         return at;
     }
 
-    // Passes over the white space that starts at `at`.
+    // The code point at `at`, moving `at` past the end of its piece's text;
+    // nothing at a button or at the end of the pieces.
+    std::optional<CodePoint> code_point_at(Position& at) const {
+        at = normalized(at);
+        if (at.piece == pieces_.size() || pieces_[at.piece].kind == Piece::Kind::Button) return std::nullopt;
+        return first_code_point(std::string_view(text_of(at.piece)).substr(at.offset));
+    }
+
+    // Passes over the white space that starts at `at`, but for a character
+    // that a mark after it joins.
     Position skip_white_space(Position at) const {
-        for (; at.piece < pieces_.size(); at = Position{at.piece + 1, 0}) {
-            if (pieces_[at.piece].kind == Piece::Kind::Button) return at;
-            const std::string_view text = text_of(at.piece);
-            while (at.offset < text.size()) {
-                const CodePoint point = first_code_point(text.substr(at.offset));
-                if (!is_white_space(point.value)) return at;
-                at.offset += point.length;
+        for (auto point = code_point_at(at); point && is_white_space(point->value);) {
+            Position next{at.piece, at.offset + point->length};
+            const auto following = code_point_at(next);
+            if (following && !is_white_space(following->value) && joins_white_space(point->value, following->value)) {
+                break;
             }
+            at = next;
+            point = following;
         }
         return at;
     }

@@ -66,6 +66,10 @@ bool is_blank(std::string_view text) noexcept {
     return true;
 }
 
+bool joins_white_space(char32_t before, char32_t after) noexcept {
+    return !utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(before), static_cast<utf8proc_int32_t>(after));
+}
+
 bool GraphemeBreaks::boundary_before(char32_t code_point) noexcept {
     const auto next = static_cast<utf8proc_int32_t>(code_point);
     if (started_ && code_point < 0x80 && previous_ < 0x80) {

@@ -28,6 +28,11 @@ bool is_white_space(char32_t code_point) noexcept;
 // True when `text` is empty or white space only.
 bool is_blank(std::string_view text) noexcept;
 
+// True when `after` belongs to the grapheme cluster of a white-space
+// character `before` (a combining mark on a space, LF after CR). The rules
+// that need more context than the pair never join a white-space character.
+bool joins_white_space(char32_t before, char32_t after) noexcept;
+
 // Walks grapheme cluster boundaries of one text or of several texts read as
 // one (the state carries over from one `boundary_before` to the next).
 class GraphemeBreaks {
