@@ -40,7 +40,7 @@ struct CollectedLink {
 enum class LinkReading : unsigned char {
     Button,     // shown in link style, and kept for a button
     Text,       // its text read in the style around it, with no button
-    BareEmoji,  // the same, with the "!" before it taken back
+    TextWithoutBang,  // the same, with the "!" before it taken back
 };
 
 // The span that shows code: the text verbatim, red and small.

@@ -130,7 +130,7 @@ private:
         if constexpr (READS_LINKS) {
             const LinkReading reading = builder_.link_reading(link, after_bang);
             if (reading != LinkReading::Button) {
-                if (reading == LinkReading::BareEmoji) builder_.take_back_bang();
+                if (reading == LinkReading::TextWithoutBang) builder_.take_back_bang();
                 read_text(link.text, style);
                 return;
             }

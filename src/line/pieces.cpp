@@ -53,7 +53,7 @@ public:
             button_uris_.push_back(std::move(*uri));
             return LinkReading::Button;
         }
-        return after_bang && is_custom_emoji(link.url) ? LinkReading::BareEmoji : LinkReading::Text;
+        return after_bang && is_bang_link(link.url) ? LinkReading::TextWithoutBang : LinkReading::Text;
     }
 
     // The "!" was the last character read, so it ends the last piece.

@@ -35,7 +35,7 @@ struct Piece {
 };
 
 // The pieces of `text`. Links whose URI LINE refuses are read as ordinary
-// text (a custom emoji loses its "!" too); URIs and labels are repaired;
+// text (a custom emoji or a date loses its "!" too); URIs and labels are repaired;
 // empty spans are left out.
 std::vector<Piece> read_pieces(std::string_view text, const ConvertOptions& options, const LineLimits& limits);
 

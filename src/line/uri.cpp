@@ -116,9 +116,11 @@ std::size_t first_byte_outside_uri_syntax(std::string_view uri) noexcept {
     return std::string_view::npos;
 }
 
-bool is_custom_emoji(std::string_view url) noexcept {
-    constexpr std::string_view PREFIX = "tg://emoji?";
-    return url.size() >= PREFIX.size() && equal_ignoring_case(url.substr(0, PREFIX.size()), PREFIX);
+bool is_bang_link(std::string_view url) noexcept {
+    for (const std::string_view prefix : {"tg://emoji?", "tg://time?"}) {
+        if (url.size() >= prefix.size() && equal_ignoring_case(url.substr(0, prefix.size()), prefix)) return true;
+    }
+    return false;
 }
 
 std::optional<std::string> repair_uri(std::string_view url, const LineLimits& limits) {

@@ -26,9 +26,10 @@ bool scheme_allowed(std::string_view scheme, const LineLimits& limits) noexcept;
 // (anything but unreserved and reserved characters and "%"), or npos.
 std::size_t first_byte_outside_uri_syntax(std::string_view uri) noexcept;
 
-// True for Telegram's custom emoji links, tg://emoji?id=... (compared without
-// regard to case).
-bool is_custom_emoji(std::string_view url) noexcept;
+// True for the links that Telegram writes after a "!": custom emoji
+// (tg://emoji?id=...) and dates (tg://time?unix=...), compared without regard
+// to case.
+bool is_bang_link(std::string_view url) noexcept;
 
 // The URI that a button gets for a link to `url`, or nothing when LINE would
 // refuse it whatever is done: the public https form of a tg: link that has

@@ -61,6 +61,8 @@ TEST(Split, RepairsWhatLineRefuses) {
     const std::vector<SplitCase> cases{
         {"mention", "Thanks [Anna](tg://user?id=987654321)", {"alt=Thanks Anna | shown=Thanks Anna/"}},
         {"custom emoji", "Nice ![🔥](tg://emoji?id=5420315771991497307)!", {"alt=Nice 🔥! | shown=Nice 🔥!/"}},
+        {"a date as python-telegram-bot writes it", "Meeting at ![10:00](tg://time?unix=1700000000) today",
+         {"alt=Meeting at 10:00 today | shown=Meeting at 10:00 today/"}},
         {"escaped bang stays", "\\![🔥](tg://emoji?id=1)", {"alt=!🔥 | shown=!🔥/"}},
         {"public tg forms", "[c](tg://resolve?domain=durov&post=3) [j](TG://join?invite=AbC) x",
          {"alt=c j x | shown=c j x/ | c -> https://t.me/durov/3 | j -> https://t.me/+AbC"}},
