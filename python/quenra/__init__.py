@@ -9,7 +9,8 @@
 """
 
 from quenra._core import quenra
+from quenra._line import PanicException
 from quenra.line import LineLimits, Problem, check, split
 
-__all__ = ["LineLimits", "Problem", "check", "quenra", "split"]
+__all__ = ["LineLimits", "PanicException", "Problem", "check", "quenra", "split"]
 __version__ = "0.1.0"

@@ -3,6 +3,9 @@ from typing import Protocol
 
 __all__: list[str]
 
+class PanicException(BaseException):
+    """The exception raised when native code fails with an internal failure."""
+
 class _Limits(Protocol):
     @property
     def alt_text(self) -> int: ...

@@ -18,15 +18,30 @@ constexpr const char* PANIC_DOC =
     "it will typically propagate all the way through the stack and cause the\n"
     "Python interpreter to exit.\n";
 
+// Where the class is kept for every module of the package: each extension
+// module links the binding on its own, so a static of this file is one per
+// module, while the interpreter's dictionary for extensions is shared.
+constexpr const char* PANIC_KEY = "quenra.PanicException";
+
 ProcessObject panic_exception;
+
+}  // namespace
 
 PyObject* panic_exception_type() {
     return panic_exception.get([] {
-        PyObject* type = PyErr_NewExceptionWithDoc(PANIC_NAME, PANIC_DOC, PyExc_BaseException, nullptr);
+        PyObject* shared = PyInterpreterState_GetDict(PyInterpreterState_Get());
+        if (!shared) fail("Failed to initialize new exception type.");
+        if (PyObject* type = PyDict_GetItemString(shared, PANIC_KEY)) return Py_NewRef(type);
+        const Owned made = Owned::steal(PyErr_NewExceptionWithDoc(PANIC_NAME, PANIC_DOC, PyExc_BaseException, nullptr));
+        if (!made) fail("Failed to initialize new exception type.");
+        // Another module may have made one meanwhile: the first one stored stays.
+        PyObject* type = PyDict_SetDefault(shared, expect_object(PyUnicode_FromString(PANIC_KEY)).get(), made.get());
         if (!type) fail("Failed to initialize new exception type.");
-        return type;
+        return Py_NewRef(type);
     });
 }
+
+namespace {
 
 // Sets PanicException(message) as the current exception.
 void make_panic(const InternalFailure& failure) {

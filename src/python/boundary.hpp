@@ -40,6 +40,10 @@ void raise_reported(const InternalFailure& failure, MakeException&& make_excepti
     }
 }
 
+// The class PanicException: one per process, made on first use and shared
+// by every module of the package.
+PyObject* panic_exception_type();
+
 // Raises PanicException(message) for `failure`, reported as above.
 void raise_panic(const InternalFailure& failure) noexcept;
 

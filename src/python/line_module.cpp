@@ -244,7 +244,8 @@ int exec_line_module(PyObject* module) noexcept {
     for (PyMethodDef& method : line_methods) {
         if (add_function(module, &method) < 0) return -1;
     }
-    return 0;
+    // The package exports the one class that every module raises.
+    return ffi_boundary(-1, [&] { return PyModule_AddObjectRef(module, "PanicException", panic_exception_type()); });
 }
 
 }  // namespace quenra::python

@@ -5,7 +5,8 @@
 
 namespace quenra::python {
 
-// The exec step: adds `split`, `check` and `limits_problem` to `module`.
+// The exec step: adds `split`, `check` and `limits_problem` to `module`, and
+// the class PanicException.
 // Returns 0, or -1 with an exception set.
 int exec_line_module(PyObject* module) noexcept;
 

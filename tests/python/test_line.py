@@ -16,7 +16,7 @@ from quenra import quenra as convert
 def test_package_exports_split_as_the_c_function():
     assert quenra.split is line_module.split
     assert line_module.__all__ == ["split", "check", "limits_problem"]
-    assert quenra.__all__ == ["LineLimits", "Problem", "check", "quenra", "split"]
+    assert quenra.__all__ == ["LineLimits", "PanicException", "Problem", "check", "quenra", "split"]
     assert split.__text_signature__ == "(text, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)"
 
 

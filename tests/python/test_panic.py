@@ -8,7 +8,8 @@ import textwrap
 
 import pytest
 
-from quenra import quenra
+import quenra
+from quenra import quenra as convert
 
 
 def panic(call):
@@ -32,6 +33,8 @@ def test_panic_exception_class(testing_module):
     )
     assert second.startswith("Like SystemExit, this exception is derived from BaseException so that\n")
     assert type(panic(lambda: testing_module.fail("again"))) is cls, "the class is made once"
+    assert cls is quenra.PanicException is quenra._line.PanicException, "every module raises the package's class"
+    assert "PanicException" in quenra.__all__
 
 
 def test_except_exception_does_not_catch_it(testing_module):
@@ -60,7 +63,7 @@ def test_serialization_failure_raises_panic(testing_module, writes):
 
 
 def test_a_sink_that_does_not_fail_gives_the_json(testing_module):
-    assert testing_module.convert_with_failing_sink("*Hi*", 10**6) == quenra("*Hi*")
+    assert testing_module.convert_with_failing_sink("*Hi*", 10**6) == convert("*Hi*")
 
 
 def test_a_null_object_reports_the_pending_error_and_panics(testing_module, monkeypatch):
@@ -72,9 +75,9 @@ def test_a_null_object_reports_the_pending_error_and_panics(testing_module, monk
 
 
 def test_calls_after_a_panic_behave_as_before(testing_module):
-    before = quenra("*a* [b](u)")
+    before = convert("*a* [b](u)")
     panic(lambda: testing_module.fail("x"))
-    assert quenra("*a* [b](u)") == before
+    assert convert("*a* [b](u)") == before
 
 
 def test_a_failure_while_raising_a_failure_is_reported_before_the_end(testing_module):
