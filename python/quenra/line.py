@@ -14,6 +14,7 @@ True
 
 from __future__ import annotations
 
+from collections.abc import Iterable
 from dataclasses import dataclass
 
 from quenra import _line
@@ -39,9 +40,10 @@ class LineLimits:
     uri_schemes: tuple[str, ...] = ("http", "https", "line", "tel")
 
     def __post_init__(self) -> None:
-        if isinstance(self.uri_schemes, str):
-            raise TypeError("uri_schemes must be a sequence of str, not a single str")
-        object.__setattr__(self, "uri_schemes", tuple(self.uri_schemes))
+        # Kept as a tuple, also when given as a list or an iterator; the
+        # native check then says what is wrong with any field.
+        if isinstance(self.uri_schemes, Iterable) and not isinstance(self.uri_schemes, str):
+            object.__setattr__(self, "uri_schemes", tuple(self.uri_schemes))
         problem = _line.limits_problem(self)
         if problem is not None:
             raise ValueError(problem)

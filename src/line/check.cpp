@@ -142,13 +142,36 @@ void require_valid(const LineLimits& limits) {
 
 }  // namespace line
 
+namespace line {
+
+static_assert(BUTTON_ROOM == 1024, "the words for bubble_bytes' least value name it");
+const std::array<SizeLimit, 4> SIZE_LIMITS{{
+    {"alt_text", &LineLimits::alt_text, "at least 2 (room for any one character)"},
+    {"uri", &LineLimits::uri, "at least 1"},
+    {"label", &LineLimits::label, "at least 1"},
+    {"bubble_bytes", &LineLimits::bubble_bytes, "at least uri + 1024 (room for one button)"},
+}};
+
+namespace {
+
+bool is_least_value(const SizeLimit& limit, const LineLimits& limits) {
+    const std::size_t value = limits.*limit.field;
+    if (limit.field == &LineLimits::alt_text) return value >= 2;
+    if (limit.field == &LineLimits::bubble_bytes) return value >= limits.uri && value - limits.uri >= BUTTON_ROOM;
+    return value >= 1;
+}
+
+}  // namespace
+
+std::string size_limit_problem(const SizeLimit& limit, std::string_view value) {
+    return std::string(limit.name) + " must be " + std::string(limit.least) + ", not " + std::string(value);
+}
+
+}  // namespace line
+
 std::optional<std::string> limits_problem(const LineLimits& limits) {
-    if (limits.alt_text < 2) return "alt_text must be at least 2 (room for any one character)";
-    if (limits.uri == 0) return "uri must be at least 1";
-    if (limits.label == 0) return "label must be at least 1";
-    if (limits.bubble_bytes < limits.uri || limits.bubble_bytes - limits.uri < line::BUTTON_ROOM) {
-        return "bubble_bytes must be at least uri + " + std::to_string(line::BUTTON_ROOM) +
-               " (room for one button), not " + std::to_string(limits.bubble_bytes);
+    for (const line::SizeLimit& limit : line::SIZE_LIMITS) {
+        if (!line::is_least_value(limit, limits)) return line::size_limit_problem(limit, std::to_string(limits.*limit.field));
     }
     for (const std::string& scheme : limits.uri_schemes) {
         if (!line::is_scheme_name(scheme)) return "\"" + scheme + "\" is not a URI scheme";

@@ -1,12 +1,14 @@
 #include "python/line_module.hpp"
 
 #include <array>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <quenra.hpp>
+#include "line/check.hpp"
 #include "line/split.hpp"
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
@@ -44,45 +46,49 @@ std::string type_name(PyObject* object) {
     return qualified_name(Py_TYPE(object)).value_or("<failed to extract type name>");
 }
 
-// An attribute of a limits object; a missing one is a TypeError that names
-// what was expected.
-Result<Owned> limits_attribute(PyObject* limits, const char* name) {
+// An attribute of a limits object; a missing one is a TypeError that says
+// what `limits` must be (`expected`).
+Result<Owned> limits_attribute(PyObject* limits, const char* name, std::string_view expected) {
     Owned value = Owned::steal(PyObject_GetAttrString(limits, name));
     if (value) return value;
     if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
     PyErr_Clear();
-    return PyErr::type_error("limits must be a LineLimits or None, not '" + type_name(limits) + "' (it has no " +
-                             name + ")");
+    return PyErr::type_error("limits must be " + std::string(expected) + ", not '" + type_name(limits) + "'");
 }
 
-// A limit: a non-negative int (bool is refused, as it is not a size).
-Result<std::size_t> size_attribute(PyObject* limits, const char* name) {
-    auto attribute = limits_attribute(limits, name);
-    if (!attribute) return std::move(attribute).take_error();
-    const Owned value = std::move(*attribute);
-    if (!PyLong_Check(value.get()) || PyBool_Check(value.get())) {
-        return PyErr::type_error("limits." + std::string(name) + " must be an int, not '" + type_name(value.get()) +
-                                 "'");
+// A size limit: an int (bool is refused, as it is not a size) that fits,
+// else the ValueError that every out-of-range limit gets.
+Result<std::size_t> size_limit(PyObject* value, const line::SizeLimit& limit) {
+    const std::string name(limit.name);
+    if (!PyLong_Check(value) || PyBool_Check(value)) {
+        return PyErr::type_error(name + " must be an int, not '" + type_name(value) + "'");
     }
-    const Py_ssize_t size = PyLong_AsSsize_t(value.get());
+    int overflow = 0;
+    const long long size = PyLong_AsLongLongAndOverflow(value, &overflow);
     if (size == -1 && PyErr_Occurred()) return PyErr::fetch();
-    if (size < 0) return PyErr::lazy(PyExc_ValueError, "limits." + std::string(name) + " must not be negative");
+    if (overflow > 0) {
+        return PyErr::lazy(PyExc_ValueError, name + " must be at most " +
+                                                 std::to_string(std::numeric_limits<long long>::max()) + ", not " +
+                                                 display(value));
+    }
+    if (overflow < 0 || size < 0) return PyErr::lazy(PyExc_ValueError, line::size_limit_problem(limit, display(value)));
     return static_cast<std::size_t>(size);
 }
 
-Result<std::vector<std::string>> schemes_attribute(PyObject* limits) {
-    constexpr const char* MESSAGE = "limits.uri_schemes must be a sequence of str";
-    auto attribute = limits_attribute(limits, "uri_schemes");
-    if (!attribute) return std::move(attribute).take_error();
-    const Owned value = std::move(*attribute);
-    if (PyUnicode_Check(value.get())) return PyErr::type_error(std::string(MESSAGE) + ", not a single str");
-    const Owned items = Owned::steal(PySequence_Fast(value.get(), MESSAGE));
+Result<std::vector<std::string>> uri_schemes(PyObject* value) {
+    constexpr std::string_view MESSAGE = "uri_schemes must be a sequence of str, not ";
+    if (PyUnicode_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "a single str");
+    if (!PySequence_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "'" + type_name(value) + "'");
+    const Owned items = Owned::steal(PySequence_Fast(value, "uri_schemes must be a sequence of str"));
     if (!items) return PyErr::fetch();
     std::vector<std::string> schemes;
     const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
     for (Py_ssize_t i = 0; i < count; ++i) {
         PyObject* item = PySequence_Fast_GET_ITEM(items.get(), i);
-        if (!PyUnicode_Check(item)) return PyErr::type_error(std::string(MESSAGE) + ", not '" + type_name(item) + "'");
+        if (!PyUnicode_Check(item)) {
+            return PyErr::type_error("uri_schemes[" + std::to_string(i) + "] must be a str, not '" + type_name(item) +
+                                     "'");
+        }
         auto scheme = extract_str(item);
         if (!scheme) return std::move(scheme).take_error();
         schemes.emplace_back(*scheme);
@@ -90,20 +96,19 @@ Result<std::vector<std::string>> schemes_attribute(PyObject* limits) {
     return schemes;
 }
 
-// Reads a LineLimits (or any object with its attributes) into `out`.
-std::optional<PyErr> read_limits(PyObject* object, LineLimits& out) {
-    const std::array<std::pair<const char*, std::size_t LineLimits::*>, 4> sizes{{
-        {"alt_text", &LineLimits::alt_text},
-        {"uri", &LineLimits::uri},
-        {"label", &LineLimits::label},
-        {"bubble_bytes", &LineLimits::bubble_bytes},
-    }};
-    for (const auto& [name, field] : sizes) {
-        auto value = size_attribute(object, name);
+// Reads a LineLimits (or any object with its attributes) into `out`; a
+// `limits` that is neither is refused as not being `expected`.
+std::optional<PyErr> read_limits(PyObject* object, LineLimits& out, std::string_view expected) {
+    for (const line::SizeLimit& limit : line::SIZE_LIMITS) {
+        auto attribute = limits_attribute(object, std::string(limit.name).c_str(), expected);
+        if (!attribute) return std::move(attribute).take_error();
+        auto value = size_limit((*attribute).get(), limit);
         if (!value) return std::move(value).take_error();
-        out.*field = *value;
+        out.*limit.field = *value;
     }
-    auto schemes = schemes_attribute(object);
+    auto attribute = limits_attribute(object, "uri_schemes", expected);
+    if (!attribute) return std::move(attribute).take_error();
+    auto schemes = uri_schemes((*attribute).get());
     if (!schemes) return std::move(schemes).take_error();
     out.uri_schemes = std::move(*schemes);
     return std::nullopt;
@@ -114,7 +119,7 @@ class LimitsArgument {
 public:
     std::optional<PyErr> read(PyObject* slot) {
         if (!slot || slot == Py_None) return std::nullopt;
-        if (auto error = read_limits(slot, custom_)) return error;
+        if (auto error = read_limits(slot, custom_, "a LineLimits or None")) return error;
         limits_ = &custom_;
         return std::nullopt;
     }
@@ -216,7 +221,7 @@ PyObject* call_limits_problem(PyObject* /*self*/, PyObject* const* args, Py_ssiz
             return raise(std::move(*error));
         }
         LineLimits limits;
-        if (auto error = read_limits(slots[0], limits)) return raise(std::move(*error));
+        if (auto error = read_limits(slots[0], limits, "a LineLimits")) return raise(std::move(*error));
         if (const auto problem = limits_problem(limits)) return new_str(*problem).release();
         Py_RETURN_NONE;
     });
