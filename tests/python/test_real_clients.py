@@ -1,49 +1,15 @@
-"""Checks by real client libraries.
-
-LINE's official SDK must accept every message made from the project's chat
-corpus. Text that python-telegram-bot writes as MarkdownV2 from plain text and
-formatting entities must convert back to that plain text, except for the
-classes of input named here, where this reader's rules differ from
+"""Checks by python-telegram-bot: text that it writes as MarkdownV2 from plain
+text and formatting entities must convert back to that plain text, except for
+the classes of input named here, where this reader's rules differ from
 Telegram's (the README lists them for users)."""
 
 import datetime
 import json
 import random
-from pathlib import Path
 
 import pytest
 
 from quenra import quenra
-
-ROOT = Path(__file__).resolve().parents[2]
-OPTIONS = [
-    {"standalone_links_as_buttons": s, "decorate_links": d} for s in (True, False) for d in (True, False)
-]
-
-
-def corpus():
-    text = (ROOT / "bench" / "corpus.txt").read_text(encoding="utf-8")
-    messages = [m.strip("\n") for m in text.split("\n---\n")]
-    return messages + [(ROOT / "examples" / "announcement.md").read_text(encoding="utf-8")]
-
-
-@pytest.mark.parametrize("options", OPTIONS, ids=lambda o: f"{o['standalone_links_as_buttons']}-{o['decorate_links']}")
-def test_line_sdk_accepts_every_corpus_message(options):
-    messaging = pytest.importorskip("linebot.v3.messaging")
-    for message in corpus():
-        result = quenra(message, **options)
-        parsed = messaging.FlexMessage.from_json(result)
-        assert parsed.to_dict() == json.loads(result), message
-
-
-def test_line_sdk_check_is_strict():
-    messaging = pytest.importorskip("linebot.v3.messaging")
-    result = quenra("*bold* [Docs](https://example.com) x")
-    with pytest.raises(ValueError):
-        messaging.FlexMessage.from_json(result.replace('"bold"', '"heavy"'))
-
-
-# --- Telegram ---------------------------------------------------------------
 
 telegram = pytest.importorskip("telegram")
 E = telegram.MessageEntity
@@ -204,20 +170,3 @@ def test_split_delivers_what_telegram_writes_and_line_would_refuse():
         assert check(part) == []
         messaging.FlexMessage.from_json(part)
     assert "".join("".join(json.loads(p)["altText"].split()) for p in parts) == "".join(text.split())
-
-
-def test_relay_example_pushes_every_part_five_to_a_request():
-    pytest.importorskip("linebot.v3.messaging")
-    import importlib.util
-
-    spec = importlib.util.spec_from_file_location("line_relay", ROOT / "examples" / "line_relay.py")
-    relay = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(relay)
-    from quenra import split
-
-    digest = "".join(f"[Story {i}](https://example.com/{i})\n" for i in range(1500))
-    requests = relay.push_requests("U0123", digest)
-    assert [len(r.messages) for r in requests[:-1]] == [5] * (len(requests) - 1) and len(requests) > 1
-    sent = [message.to_dict() for request in requests for message in request.messages]
-    assert sent == [json.loads(part) for part in split(digest)]
-    assert relay.push_requests("U0123", "") == []

@@ -1,0 +1,50 @@
+"""Checks by LINE's official SDK: it must accept every message made from the
+project's chat corpus, and the relay example must send every part."""
+
+import json
+from pathlib import Path
+
+import pytest
+
+from quenra import quenra, split
+
+messaging = pytest.importorskip("linebot.v3.messaging")
+
+ROOT = Path(__file__).resolve().parents[2]
+OPTIONS = [
+    {"standalone_links_as_buttons": s, "decorate_links": d} for s in (True, False) for d in (True, False)
+]
+
+
+def corpus():
+    text = (ROOT / "bench" / "corpus.txt").read_text(encoding="utf-8")
+    messages = [m.strip("\n") for m in text.split("\n---\n")]
+    return messages + [(ROOT / "examples" / "announcement.md").read_text(encoding="utf-8")]
+
+
+@pytest.mark.parametrize("options", OPTIONS, ids=lambda o: f"{o['standalone_links_as_buttons']}-{o['decorate_links']}")
+def test_line_sdk_accepts_every_corpus_message(options):
+    for message in corpus():
+        result = quenra(message, **options)
+        parsed = messaging.FlexMessage.from_json(result)
+        assert parsed.to_dict() == json.loads(result), message
+
+
+def test_line_sdk_check_is_strict():
+    result = quenra("*bold* [Docs](https://example.com) x")
+    with pytest.raises(ValueError):
+        messaging.FlexMessage.from_json(result.replace('"bold"', '"heavy"'))
+
+
+def test_relay_example_pushes_every_part_five_to_a_request():
+    import importlib.util
+
+    spec = importlib.util.spec_from_file_location("line_relay", ROOT / "examples" / "line_relay.py")
+    relay = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(relay)
+    digest = "".join(f"[Story {i}](https://example.com/{i})\n" for i in range(1500))
+    requests = relay.push_requests("U0123", digest)
+    assert [len(r.messages) for r in requests[:-1]] == [5] * (len(requests) - 1) and len(requests) > 1
+    sent = [message.to_dict() for request in requests for message in request.messages]
+    assert sent == [json.loads(part) for part in split(digest)]
+    assert relay.push_requests("U0123", "") == []
