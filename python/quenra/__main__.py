@@ -22,7 +22,7 @@ def _parser() -> argparse.ArgumentParser:
         nargs="?",
         default="-",
         help="UTF-8 text file to read; '-' or nothing reads standard input. The text is taken "
-        "exactly as it stands, a final line break included.",
+        "exactly as it stands, a final line break included (a leading byte order mark is dropped).",
     )
     parser.add_argument(
         "--inline-links",
@@ -76,8 +76,11 @@ def main(argv: list[str] | None = None) -> int:
         data = _read(args.file)
     except OSError as error:
         return _fail(f"cannot read {source}: {error.strerror or error}")
+    if data.startswith((b"\xff\xfe", b"\xfe\xff")):
+        return _fail(f"{source} looks like UTF-16 (it starts with a UTF-16 byte order mark); UTF-8 is needed")
     try:
-        text = data.decode("utf-8")
+        # One leading byte order mark, as editors write, is not part of the text.
+        text = data.decode("utf-8-sig")
     except UnicodeDecodeError as error:
         return _fail(f"{source} is not UTF-8 text (byte 0x{data[error.start]:02x} at offset {error.start})")
 

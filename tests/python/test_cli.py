@@ -59,14 +59,28 @@ def test_an_unreadable_file_is_a_one_line_error(tmp_path):
         assert done.stderr.decode() == f"quenra: error: cannot read {str(path)!r}: {reason}\n"
 
 
-def test_input_that_is_not_utf8_is_a_one_line_error(tmp_path):
-    path = tmp_path / "latin1.txt"
-    path.write_bytes("café".encode("latin-1"))
-    done = run(str(path))
-    assert done.returncode == 1
-    assert done.stderr.decode() == f"quenra: error: {str(path)!r} is not UTF-8 text (byte 0xe9 at offset 3)\n"
-    done = run(stdin=b"\xff")
-    assert done.stderr.decode() == "quenra: error: standard input is not UTF-8 text (byte 0xff at offset 0)\n"
+@pytest.mark.parametrize(
+    ("data", "error"),
+    [
+        ("café".encode("latin-1"), "is not UTF-8 text (byte 0xe9 at offset 3)"),
+        (b"\xff", "is not UTF-8 text (byte 0xff at offset 0)"),
+        ("*Hi*".encode("utf-16"), "looks like UTF-16 (it starts with a UTF-16 byte order mark); UTF-8 is needed"),
+        ("*Hi*".encode("utf-16-be").join([b"\xfe\xff", b""]), "looks like UTF-16"),
+    ],
+)
+def test_input_that_is_not_utf8_is_a_one_line_error(tmp_path, data, error):
+    path = tmp_path / "message.txt"
+    path.write_bytes(data)
+    for args, source, stdin in (([str(path)], repr(str(path)), b""), ([], "standard input", data)):
+        done = run(*args, stdin=stdin)
+        assert done.returncode == 1 and done.stdout == b""
+        assert done.stderr.decode().startswith(f"quenra: error: {source} {error}")
+        assert done.stderr.decode().count("\n") == 1
+
+
+def test_one_leading_byte_order_mark_is_dropped():
+    text = "*Hi* \ufeff"
+    assert run(stdin="\ufeff".encode() + text.encode()).stdout.decode() == quenra(text) + "\n"
 
 
 def test_help_names_the_flags():
