@@ -29,9 +29,11 @@ int exec_quenra_module(PyObject* module) noexcept;
 PyObject* call_quenra(PyObject* self, PyObject* const* args, Py_ssize_t positional_count,
                       PyObject* keyword_names) noexcept;
 
-// Adds a function made from `method` to `module` (with the module as its self
-// and the module's name as its `__module__`) and appends its name to
-// `__all__`, creating that list when the module has none.
+// Adds a function made from `method` to `module` and appends its name to
+// `__all__`, creating that list when the module has none. The function
+// object is created with the module as its self and the module's name as its
+// `__module__`; every method of this package is METH_STATIC, so that self
+// never reaches the call entry, which gets null.
 int add_function(PyObject* module, PyMethodDef* method) noexcept;
 
 }  // namespace quenra::python

@@ -1,8 +1,9 @@
 """The layers of the C++ source include only downwards: the public headers
 (src/include) below everything, then parser and flex, convert above them,
-the delivery to LINE above that, the library entry above it, and the
-bindings on top, which reach below the entry only to write results straight
-into a `str` (the JSON writer's sinks, and `split` with a sink of its own)."""
+and above convert two siblings that know nothing of each other, the library
+entry (lib) and the delivery to LINE (line); the bindings are on top, and
+reach past the entry only to write results straight into a `str` (the JSON
+writer's sinks, and `split` with a sink of its own)."""
 
 import re
 from pathlib import Path
