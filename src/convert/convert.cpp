@@ -3,40 +3,11 @@
 #include "convert/code_text.hpp"
 #include "convert/strip.hpp"
 #include "convert/walk.hpp"
+#include "text/unicode.hpp"
 
 namespace quenra {
 
 namespace {
-
-// Length of the white-space character other than line feed at the start of
-// `text`, or 0. White space here is Unicode's: the ASCII blanks and controls
-// U+0009 and U+000B to U+000D, and the spaces of Latin-1 and beyond.
-std::size_t leading_blank_length(std::string_view text) noexcept {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    switch (byte(0)) {
-    case 0x09:
-    case 0x0B:
-    case 0x0C:
-    case 0x0D:
-    case 0x20:
-        return 1;
-    case 0xC2:  // U+0085, U+00A0
-        return text.size() > 1 && (byte(1) == 0x85 || byte(1) == 0xA0) ? 2 : 0;
-    case 0xE1:  // U+1680
-        return text.size() > 2 && byte(1) == 0x9A && byte(2) == 0x80 ? 3 : 0;
-    case 0xE2:  // U+2000 to U+200A, U+2028, U+2029, U+202F, U+205F
-        if (text.size() < 3) return 0;
-        if (byte(1) == 0x80) {
-            const unsigned char last = byte(2);
-            return (last >= 0x80 && last <= 0x8A) || last == 0xA8 || last == 0xA9 || last == 0xAF ? 3 : 0;
-        }
-        return byte(1) == 0x81 && byte(2) == 0x9F ? 3 : 0;
-    case 0xE3:  // U+3000
-        return text.size() > 2 && byte(1) == 0x80 && byte(2) == 0x80 ? 3 : 0;
-    default:
-        return 0;
-    }
-}
 
 // The message records: spans, code blocks and links, with the plain text of
 // every fragment read as the alternative text.
@@ -105,12 +76,7 @@ std::optional<FlexBox> footer_box(std::vector<CollectedLink>& links) {
 }  // namespace
 
 std::optional<std::size_t> standalone_link_tail(std::string_view after_link) noexcept {
-    std::size_t blanks = 0;
-    while (blanks < after_link.size()) {
-        const std::size_t length = leading_blank_length(after_link.substr(blanks));
-        if (length == 0) break;
-        blanks += length;
-    }
+    const std::size_t blanks = blank_prefix_length(after_link);
     if (blanks == after_link.size()) return 0;  // the text ends: the blanks stay as text
     if (after_link[blanks] == '\n') return blanks + 1;
     return std::nullopt;

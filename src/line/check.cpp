@@ -4,7 +4,8 @@
 
 #include "flex/read_json.hpp"
 #include "flex/serialize.hpp"
-#include "line/unicode.hpp"
+#include "text/unicode.hpp"
+#include "text/utf8.hpp"
 #include "line/uri.hpp"
 
 namespace quenra {

@@ -6,7 +6,8 @@
 #include "convert/strip.hpp"
 #include "convert/walk.hpp"
 #include "flex/serialize.hpp"
-#include "line/unicode.hpp"
+#include "text/unicode.hpp"
+#include "text/utf8.hpp"
 #include "line/uri.hpp"
 
 namespace quenra::line {

@@ -16,7 +16,8 @@
 #include "line/check.hpp"
 #include "line/pieces.hpp"
 #include "line/split.hpp"
-#include "line/unicode.hpp"
+#include "text/unicode.hpp"
+#include "text/utf8.hpp"
 #include "line/uri.hpp"
 
 namespace quenra {

@@ -2,7 +2,8 @@
 
 #include <array>
 
-#include "line/unicode.hpp"
+#include "text/unicode.hpp"
+#include "text/utf8.hpp"
 
 namespace quenra::line {
 

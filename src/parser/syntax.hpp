@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "text/utf8.hpp"
+
 namespace quenra {
 
 // One flag per ASCII code: set for the 19 characters that a backslash escapes.
@@ -105,24 +107,6 @@ inline constexpr std::string_view CLOSING_FENCE = "\n```";
 // True when `byte` is an ASCII character that a preceding backslash escapes.
 constexpr bool is_escapable(unsigned char byte) noexcept {
     return byte < ESCAPABLE.size() && ESCAPABLE[byte];
-}
-
-// Length of the UTF-8 sequence that `lead` starts. Bytes that cannot start a
-// sequence count as one byte, so malformed input still advances and never
-// makes a scan stop or overrun.
-constexpr std::size_t utf8_length(unsigned char lead) noexcept {
-    if (lead < 0xC0) return 1;
-    if (lead < 0xE0) return 2;
-    if (lead < 0xF0) return 3;
-    if (lead < 0xF8) return 4;
-    return 1;
-}
-
-// Byte length of the character at the start of the non-empty `text`, never
-// more than the bytes that remain.
-constexpr std::size_t first_char_length(std::string_view text) noexcept {
-    std::size_t length = utf8_length(static_cast<unsigned char>(text.front()));
-    return length < text.size() ? length : text.size();
 }
 
 }  // namespace quenra

@@ -4,7 +4,7 @@
 #include <new>
 
 #include <quenra/internal_failure.hpp>
-#include "flex/code_units.hpp"
+#include "python/code_units.hpp"
 
 namespace quenra::python {
 

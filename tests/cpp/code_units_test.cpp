@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "flex/code_units.hpp"
+#include "python/code_units.hpp"
 
 namespace quenra {
 namespace {
@@ -61,11 +61,12 @@ TEST(CodeUnits, MalformedTextStaysWithinItsRoom) {
         std::string_view text;
         std::u32string_view units;
     } cases[] = {
-        {"\xE2\x82", U"\uFFFD"},                 // cut short
-        {"A\xF0\x9F", U"A\uFFFD"},
-        {"\x80\x80" "A", U"\uFFFDA"},             // continuation bytes alone
-        {"\xF8\x88\x80\x80\x80", U"\uFFFD\uFFFD"},  // no such lead byte; at most four bytes each
-        {"\xF7\xBF\xBF\xBF", U"\uFFFD"},         // beyond U+10FFFF
+        {"\xE2\x82", U"\uFFFD\uFFFD"},            // cut short: each byte stands alone
+        {"A\xF0\x9F", U"A\uFFFD\uFFFD"},
+        {"\x80\x80" "A", U"\uFFFD\uFFFDA"},        // continuation bytes alone
+        {"\xF8\x88\x80", U"\uFFFD\uFFFD\uFFFD"},  // no such lead byte
+        {"\xF7\xBF\xBF\xBF", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
+        {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},  // a surrogate
     };
     for (const auto& c : cases) {
         EXPECT_EQ(write(c.text, c.text.size()).units, c.units);

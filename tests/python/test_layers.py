@@ -13,12 +13,13 @@ import pytest
 SRC = Path(__file__).resolve().parents[2] / "src"
 MAY_INCLUDE = {
     "include": set(),
-    "parser": {"parser"},
-    "flex": {"flex"},
-    "convert": {"convert", "parser", "flex"},
-    "line": {"line", "convert", "parser", "flex"},
-    "lib": {"lib", "convert", "flex"},
-    "python": {"python", "lib", "line", "flex"},
+    "text": {"text"},
+    "parser": {"parser", "text"},
+    "flex": {"flex", "text"},
+    "convert": {"convert", "parser", "flex", "text"},
+    "line": {"line", "convert", "parser", "flex", "text"},
+    "lib": {"lib", "convert", "flex", "text"},
+    "python": {"python", "lib", "line", "flex", "text"},
 }
 PROJECT_INCLUDE = re.compile(r'#include "(\w+)/')
 

@@ -14,7 +14,8 @@
 #include "json_text.hpp"
 #include <quenra.hpp>
 #include "line/pieces.hpp"
-#include "line/unicode.hpp"
+#include "text/unicode.hpp"
+#include "text/utf8.hpp"
 #include "line/uri.hpp"
 
 namespace quenra::testing {
@@ -25,8 +26,8 @@ namespace split_detail {
 inline std::string without_space_and_bangs(std::string_view text) {
     std::string out;
     while (!text.empty()) {
-        const line::CodePoint point = line::first_code_point(text);
-        if (!line::is_white_space(point.value) && point.value != '!') out.append(text.substr(0, point.length));
+        const CodePoint point = first_code_point(text);
+        if (!is_white_space(point.value) && point.value != '!') out.append(text.substr(0, point.length));
         text.remove_prefix(point.length);
     }
     return out;
@@ -155,7 +156,7 @@ inline std::string split_property_failure(std::string_view text, const ConvertOp
     for (const line::Piece& piece : line::read_pieces(text, options, limits)) {
         if (piece.kind == line::Piece::Kind::Shown) pieces_shown.add(piece.span.text, piece.span);
         if (piece.kind == line::Piece::Kind::Button) pieces_buttons.push_back(piece.action);
-        if (piece.kind == line::Piece::Kind::Hidden && !line::is_blank(piece.span.text)) unshown_text = true;
+        if (piece.kind == line::Piece::Kind::Hidden && !is_blank(piece.span.text)) unshown_text = true;
     }
     const std::string whole_alt = without_space_and_bangs(convert(text, options).altText);
     if (!(unshown_text ? alt_texts_join_with_gaps : alt_texts_join)(messages, whole_alt)) {

@@ -1,53 +1,10 @@
-#include "line/unicode.hpp"
+#include "text/unicode.hpp"
 
 #include <utf8proc.h>
 
-#include <cstdint>
-#include <cstring>
+#include "text/utf8.hpp"
 
-namespace quenra::line {
-
-namespace {
-
-constexpr char32_t REPLACEMENT = 0xFFFD;
-
-}  // namespace
-
-CodePoint first_code_point(std::string_view text) noexcept {
-    const auto lead = static_cast<unsigned char>(text.front());
-    if (lead < 0x80) return {lead, 1};
-    utf8proc_int32_t value = 0;
-    const auto length = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
-                                         static_cast<utf8proc_ssize_t>(text.size() < 4 ? text.size() : 4), &value);
-    if (length <= 0) return {REPLACEMENT, 1};
-    return {static_cast<char32_t>(value), static_cast<std::size_t>(length)};
-}
-
-std::size_t utf16_length(std::string_view text) noexcept {
-    // Every byte but a continuation byte (10xxxxxx) starts a code unit; a
-    // four-byte lead (11110xxx), for a code point beyond U+FFFF, starts a
-    // second one. Eight bytes are counted at a time: shifting the word left
-    // brings each byte's lower bits under its own high bit.
-    constexpr std::uint64_t HIGHS = 0x8080808080808080u;
-    constexpr std::uint64_t ONES = 0x0101010101010101u;
-    // The number of high bits set, summed into the top byte by one multiply.
-    const auto count = [](std::uint64_t highs) { return static_cast<std::size_t>(((highs >> 7) * ONES) >> 56); };
-    const auto units_of = [&](std::uint64_t word, std::size_t bytes) {
-        const std::uint64_t continuation = word & ~(word << 1) & HIGHS;
-        const std::uint64_t four_byte_lead = word & (word << 1) & (word << 2) & (word << 3) & HIGHS;
-        return bytes - count(continuation) + count(four_byte_lead);
-    };
-    std::size_t units = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        units += units_of(word, 8);
-    }
-    std::uint64_t rest = 0;
-    std::memcpy(&rest, text.data() + i, text.size() - i);
-    return units + units_of(rest, text.size() - i);
-}
+namespace quenra {
 
 bool is_white_space(char32_t code_point) noexcept {
     if (code_point <= 0x20) return code_point == 0x20 || (code_point >= 0x09 && code_point <= 0x0D);
@@ -55,6 +12,16 @@ bool is_white_space(char32_t code_point) noexcept {
     if (code_point == 0x85) return true;
     const utf8proc_category_t category = utf8proc_category(static_cast<utf8proc_int32_t>(code_point));
     return category == UTF8PROC_CATEGORY_ZS || category == UTF8PROC_CATEGORY_ZL || category == UTF8PROC_CATEGORY_ZP;
+}
+
+std::size_t blank_prefix_length(std::string_view text) noexcept {
+    std::size_t length = 0;
+    while (length < text.size()) {
+        const CodePoint point = first_code_point(text.substr(length));
+        if (point.value == '\n' || !is_white_space(point.value)) break;
+        length += point.length;
+    }
+    return length;
 }
 
 bool is_blank(std::string_view text) noexcept {
@@ -116,4 +83,4 @@ std::size_t grapheme_prefix(std::string_view text, std::size_t clusters) noexcep
     return offset;
 }
 
-}  // namespace quenra::line
+}  // namespace quenra

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "text/utf8.hpp"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -57,9 +59,9 @@ inline void widen_eight(const unsigned char* bytes, Unit* out) noexcept {
 // Writes the code points of `utf8` to `out`, which has room for `room`
 // units, and ORs each one above U+007F into `seen`. Stops when the room is
 // used up, or before the first code point above `limit` (at most what a
-// Unit holds); every code point read is at most U+10FFFF. The text is meant
-// to be valid UTF-8; a sequence that the text cuts short is read as U+FFFD,
-// and nothing is ever read beyond the text or written beyond the room.
+// Unit holds). The text is meant to be valid UTF-8; a malformed byte is read
+// as U+FFFD (see first_code_point), and nothing is ever read beyond the text
+// or written beyond the room.
 template <class Unit>
 CodeUnitsWritten append_code_units(std::string_view utf8, Unit* out, std::size_t room, std::uint32_t limit,
                                    std::uint32_t& seen) noexcept {
@@ -82,27 +84,11 @@ CodeUnitsWritten append_code_units(std::string_view utf8, Unit* out, std::size_t
             ++i;
             continue;
         }
-        std::uint32_t point;
-        std::size_t length;
-        if (lead >= 0xF0 && lead < 0xF8 && i + 4 <= size) {
-            point = (lead & 0x07u) << 18 | (bytes[i + 1] & 0x3Fu) << 12 | (bytes[i + 2] & 0x3Fu) << 6 | (bytes[i + 3] & 0x3Fu);
-            length = 4;
-        } else if (lead >= 0xE0 && lead < 0xF0 && i + 3 <= size) {
-            point = (lead & 0x0Fu) << 12 | (bytes[i + 1] & 0x3Fu) << 6 | (bytes[i + 2] & 0x3Fu);
-            length = 3;
-        } else if (lead >= 0xC0 && lead < 0xE0 && i + 2 <= size) {
-            point = (lead & 0x1Fu) << 6 | (bytes[i + 1] & 0x3Fu);
-            length = 2;
-        } else {
-            point = 0xFFFD;
-            length = 1;
-            while (i + length < size && length < 4 && (bytes[i + length] & 0xC0) == 0x80) ++length;
-        }
-        if (point > 0x10FFFF) point = 0xFFFD;
-        if (point > limit) break;
-        seen |= point;
-        *out++ = static_cast<Unit>(point);
-        i += length;
+        const CodePoint point = first_code_point(utf8.substr(i));
+        if (point.value > limit) break;
+        seen |= point.value;
+        *out++ = static_cast<Unit>(point.value);
+        i += point.length;
     }
     return {i, static_cast<std::size_t>(out - start)};
 }

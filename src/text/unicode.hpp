@@ -1,29 +1,20 @@
-// How LINE measures text, and where text may be cut: UTF-16 lengths, grapheme
-// clusters (UAX #29, through utf8proc) and Unicode's White_Space property.
+// Unicode properties that delivery and reading need: White_Space, and
+// grapheme clusters (UAX #29), both from utf8proc.
 //
-// Text is UTF-8. Malformed bytes never stop a walk: each one counts as one
-// code point, U+FFFD, one byte long.
+// Text is UTF-8, walked by first_code_point (utf8.hpp).
 #pragma once
 
 #include <cstddef>
 #include <string_view>
 
-namespace quenra::line {
-
-// One code point of a text and the bytes it takes.
-struct CodePoint {
-    char32_t value;
-    std::size_t length;
-};
-
-// The code point at the start of the non-empty `text`.
-CodePoint first_code_point(std::string_view text) noexcept;
-
-// Length in UTF-16 code units, as the Messaging API counts.
-std::size_t utf16_length(std::string_view text) noexcept;
+namespace quenra {
 
 // Unicode's White_Space property.
 bool is_white_space(char32_t code_point) noexcept;
+
+// The length of the white space at the start of `text`, line feeds left out:
+// the run ends at the first other character or at a line feed.
+std::size_t blank_prefix_length(std::string_view text) noexcept;
 
 // True when `text` is empty or white space only.
 bool is_blank(std::string_view text) noexcept;
@@ -56,4 +47,4 @@ std::size_t grapheme_count(std::string_view text) noexcept;
 // of it when it has fewer).
 std::size_t grapheme_prefix(std::string_view text, std::size_t clusters) noexcept;
 
-}  // namespace quenra::line
+}  // namespace quenra
