@@ -4,7 +4,8 @@
 // or refuse the text as unreadable, never fail otherwise, and give the same
 // answer twice; every problem has a known code, a JSON Pointer and a
 // message. A message that it reads must have the same problems when it is
-// written again compactly in the serializer's member order.
+// written again, compactly and with every object's members in reverse order.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "flex/read_json.hpp"
-#include "json_text.hpp"
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
 #include <quenra.hpp>
 #include "split_properties.hpp"
 
@@ -41,6 +44,30 @@ std::optional<std::vector<quenra::Problem>> problems_of(std::string_view json, c
     }
 }
 
+// Every object's members in reverse order, all the way down.
+void reverse_members(rapidjson::Value& value) {
+    if (value.IsArray()) {
+        for (rapidjson::SizeType i = 0; i < value.Size(); ++i) reverse_members(value[i]);
+    } else if (value.IsObject()) {
+        const auto members = value.MemberBegin();
+        const rapidjson::SizeType count = value.MemberCount();
+        for (rapidjson::SizeType i = 0; i < count / 2; ++i) std::swap(members[i], members[count - 1 - i]);
+        for (rapidjson::SizeType i = 0; i < count; ++i) reverse_members(members[i].value);
+    }
+}
+
+// `json` written again by another writer, compactly, its members reversed.
+std::string rewritten(std::string_view json) {
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
+    require(!document.HasParseError(), "what check reads is JSON");
+    reverse_members(document);
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    document.Accept(writer);
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -53,10 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(CODES.contains(problem.code), "a known code");
             require(problem.path.starts_with("/") && !problem.message.empty(), "a path and a message");
         }
-        const auto message = quenra::read_flex_message(json).message;
-        require(message.has_value(), "what check reads, the reader reads");
-        require(problems_of(quenra::testing::to_json(*message), limits) == problems,
-                "member order and white space change no problem");
+        require(problems_of(rewritten(json), limits) == problems, "member order and white space change no problem");
     }
     return 0;
 }

@@ -15,11 +15,13 @@ class PlainText {
 public:
     explicit PlainText(std::string& out) noexcept : out_(out) {}
 
-    void text(std::string_view chars, const SpanStyle&) { out_.append(chars); }
+    void text(std::string_view characters, const Look&) { out_.append(characters); }
     void inline_code(std::string_view code) { out_.append(code); }
     void hidden_code(std::string_view code) { out_.append(code); }
+    void code_block(std::string_view code) { out_.append(code); }
     std::size_t begin_link() const noexcept { return 0; }
     void end_link(std::size_t, const Link&) noexcept {}
+    bool standalone_link(const Link&, std::string_view) const noexcept { return false; }
 
 private:
     std::string& out_;
@@ -27,18 +29,23 @@ private:
 
 }  // namespace strip_detail
 
-// Escapes resolved; style delimiters, link targets and code fences dropped;
-// the text of every styled run, link and code span kept. The result is never
-// longer than `text`.
+// Appends the plain text of `text` to `out`: escapes resolved; style
+// delimiters, link targets and code fences dropped; the text of every styled
+// run, link and code span kept. It is never longer than `text`.
+template <class Search = DefaultSearch>
+void append_plain_text(std::string_view text, std::string& out) {
+    strip_detail::PlainText builder(out);
+    constexpr ConvertOptions NO_SWITCHES{false, false};
+    DocumentWalk<strip_detail::PlainText, Search>(builder, NO_SWITCHES).read_text(text, Look{});
+}
+
+// The plain text of `text`, as append_plain_text makes it.
 template <class Search = DefaultSearch>
 std::string strip_markdown(std::string_view text) {
     std::string plain;
     if (text.empty()) return plain;
-    // Every fragment yields at most the bytes it consumed, so this never grows.
-    plain.reserve(text.size());
-    strip_detail::PlainText builder(plain);
-    constexpr ConvertOptions NO_SWITCHES{false, false};
-    DocumentWalk<strip_detail::PlainText, Search>(builder, NO_SWITCHES).read_text(text, SpanStyle{});
+    plain.reserve(text.size());  // every fragment yields at most the bytes it consumed
+    append_plain_text<Search>(text, plain);
     return plain;
 }
 

@@ -181,16 +181,18 @@ public:
     // never changes, such as {"type":"span","text":.
     bool literal(std::string_view json) { return put(json); }
 
-    // The quoted, escaped text. Bytes that need no escape are appended in
-    // runs, one block per run; a sink that lends room in its own buffer gets
-    // the text escaped right there.
-    bool string(std::string_view text) {
+    // The quoted, escaped text.
+    bool string(std::string_view text) { return put("\"") && escaped(text) && put("\""); }
+
+    // The text escaped, without quotes: a string written in pieces. Bytes
+    // that need no escape are appended in runs, one block per run; a sink
+    // that lends room in its own buffer gets the text escaped right there.
+    bool escaped(std::string_view text) {
         if constexpr (LendsRoom<Sink>) {
             if (failure_) return false;
             escape_into_room(text);
             return true;
         }
-        if (!put("\"")) return false;
         std::size_t run = 0;
         for (std::size_t i = next_escape(text, 0); i < text.size(); i = next_escape(text, i + 1)) {
             const auto byte = static_cast<unsigned char>(text[i]);
@@ -198,35 +200,32 @@ public:
             if (!put_escape(byte)) return false;
             run = i + 1;
         }
-        if (text.size() > run && !put(text.substr(run))) return false;
-        return put("\"");
+        return text.size() <= run || put(text.substr(run));
     }
 
     // The description of the sink's first failure, if it has failed.
     const std::optional<std::string>& failure() const noexcept { return failure_; }
 
+    // The bytes written so far.
+    std::size_t written() const noexcept { return written_; }
+
 private:
     // The escaped text, written in pieces that fit the sink's room at the
     // worst (six bytes for each byte) and end on a character's end.
     void escape_into_room(std::string_view text) {
-        constexpr std::size_t PIECE = (Sink::BUFFER_SIZE - 2) / 6;
+        constexpr std::size_t PIECE = Sink::BUFFER_SIZE / 6;
         static_assert(PIECE >= 4, "a piece holds any character");
-        char* out = sink_.room(1);
-        *out = '"';
-        sink_.commit(1);
         while (!text.empty()) {
             std::size_t take = std::min(text.size(), PIECE);
             std::size_t end = take;
             while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
             if (end > 0) take = end;  // else a run of continuation bytes: no character to keep whole
-            char* const start = sink_.room(6 * take + 1);
-            out = escape_piece(text.substr(0, take), start);
+            char* const start = sink_.room(6 * take);
+            char* const out = escape_piece(text.substr(0, take), start);
             sink_.commit(static_cast<std::size_t>(out - start));
+            written_ += static_cast<std::size_t>(out - start);
             text.remove_prefix(take);
         }
-        out = sink_.room(1);
-        *out = '"';
-        sink_.commit(1);
     }
 
     // Writes `text` escaped at `out`, which has room for six bytes for each
@@ -302,12 +301,16 @@ private:
 
     bool put(std::string_view bytes) {
         if (failure_) return false;
-        if (sink_.append(bytes)) return true;
+        if (sink_.append(bytes)) {
+            written_ += bytes.size();
+            return true;
+        }
         failure_ = sink_.describe_failure();
         return false;
     }
 
     Sink& sink_;
+    std::size_t written_ = 0;
     std::optional<std::string> failure_;
 };
 

@@ -3,7 +3,8 @@
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
-#include "flex/serialize.hpp"
+#include <quenra/internal_failure.hpp>
+#include "flex/json_writer.hpp"
 
 #include <array>
 #include <cstddef>
@@ -16,7 +17,7 @@ namespace {
 
 using Value = rapidjson::Value;
 
-// Thrown inside the reader only; read_flex_message turns it into its result.
+// Thrown inside the reader only; read_message turns it into its result.
 struct Unreadable {
     std::string reason;
 };
@@ -40,17 +41,8 @@ std::string_view string_of(const Value& value) { return {value.GetString(), valu
 
 std::string where(const std::string& path) { return path.empty() ? "/" : path; }
 
-// The text that `value` is written as: the value of the serializer's own
-// member text, ,"key":"text".
-template <class Enum>
-std::string_view written_as(Enum value) {
-    std::string_view member = json_detail::member_json(value);
-    member.remove_suffix(1);
-    return member.substr(member.rfind('"') + 1);
-}
-
-// One JSON object of a record: its members read by name, the constant "type"
-// checked, and any member left unread refused.
+// One JSON object of a message part: its members read by name, the
+// constant "type" checked, and any member left unread refused.
 class ObjectReader {
 public:
     ObjectReader(const Value& value, std::string path, std::string_view type) : path_(std::move(path)) {
@@ -70,30 +62,29 @@ public:
         if (const Value* value = optional(name)) return *value;
         throw Unreadable{"missing member \"" + std::string(name) + "\" at " + where(path_)};
     }
-    std::string string(std::string_view name) { return string_at(required(name), name); }
-    std::optional<std::string> optional_string(std::string_view name) {
+    std::string_view string(std::string_view name) { return string_at(required(name), name); }
+    std::optional<std::string_view> optional_string(std::string_view name) {
         const Value* value = optional(name);
         if (!value) return std::nullopt;
         return string_at(*value, name);
     }
-    // A member whose value never varies in the records.
+    // A member whose value never varies.
     void constant(std::string_view name, std::string_view expected) {
         if (string(name) != expected) {
             throw Unreadable{"expected \"" + std::string(expected) + "\" at " + child(name)};
         }
     }
-    // One of `values`, known by the text the serializer writes for it.
-    template <class Enum>
-    std::optional<Enum> enumeration(std::string_view name, std::initializer_list<Enum> values) {
+    // An optional member that takes one of a few values.
+    void one_of(std::string_view name, std::initializer_list<std::string_view> values) {
         const auto text = optional_string(name);
-        if (!text) return std::nullopt;
-        for (const Enum value : values) {
-            if (*text == written_as(value)) return value;
+        if (!text) return;
+        for (const std::string_view value : values) {
+            if (*text == value) return;
         }
-        throw Unreadable{"unknown value \"" + *text + "\" at " + child(name)};
+        throw Unreadable{"unknown value \"" + std::string(*text) + "\" at " + child(name)};
     }
     std::string child(std::string_view name) const { return path_ + "/" + pointer_token(name); }
-    // Refuses members that no record field holds.
+    // Refuses members that no part of the message has.
     void finish() const {
         if (read_ == object_->MemberCount()) return;
         for (auto member = object_->MemberBegin(); member != object_->MemberEnd(); ++member) {
@@ -104,9 +95,9 @@ public:
     }
 
 private:
-    std::string string_at(const Value& value, std::string_view name) const {
+    std::string_view string_at(const Value& value, std::string_view name) const {
         if (!value.IsString()) throw Unreadable{"expected a string at " + child(name)};
-        return std::string(string_of(value));
+        return string_of(value);
     }
     bool known(std::string_view name) const {
         for (std::size_t i = 0; i < read_ && i < names_.size(); ++i) {
@@ -117,7 +108,7 @@ private:
 
     const Value* object_ = nullptr;
     std::string path_;
-    std::array<std::string_view, 8> names_{};  // a record has at most seven members
+    std::array<std::string_view, 8> names_{};  // an object of a message has at most seven members
     std::size_t read_ = 0;
 };
 
@@ -126,82 +117,99 @@ const Value& array_at(const Value& value, const std::string& path) {
     return value;
 }
 
-Span read_span(const Value& value, const std::string& path) {
+void read_span(const Value& value, const std::string& path, MessageParts& out) {
     ObjectReader object(value, path, "span");
-    Span span;
-    span.text = object.string("text");
-    span.weight = object.enumeration("weight", {FontWeight::Bold, FontWeight::Regular});
-    span.style = object.enumeration("style", {FontStyle::Normal, FontStyle::Italic});
-    span.decoration =
-        object.enumeration("decoration", {TextDecoration::None, TextDecoration::Underline, TextDecoration::LineThrough});
-    span.color = object.optional_string("color");
-    span.size = object.optional_string("size");
+    const std::string_view text = object.string("text");
+    object.one_of("weight", {"bold", "regular"});
+    object.one_of("style", {"normal", "italic"});
+    object.one_of("decoration", {"none", "underline", "line-through"});
+    object.optional_string("color");
+    object.optional_string("size");
     object.finish();
-    return span;
+    out.begin_span();
+    out.span_text(text);
+    out.end_span(Look{});
 }
 
-Component read_component(const Value& value, const std::string& path) {
+void read_component(const Value& value, const std::string& path, MessageParts& out) {
     if (!value.IsObject()) throw Unreadable{"expected an object at " + path};
     const auto type = value.FindMember("type");
     const std::string_view kind = type != value.MemberEnd() && type->value.IsString() ? string_of(type->value) : "";
     if (kind == "text") {
         ObjectReader object(value, path, "text");
-        Text text;
-        const Value& wrap = object.required("wrap");
-        if (!wrap.IsBool()) throw Unreadable{"expected true or false at " + object.child("wrap")};
-        text.wrap = wrap.GetBool();
+        if (!object.required("wrap").IsBool()) throw Unreadable{"expected true or false at " + object.child("wrap")};
         const std::string spans_path = object.child("contents");
         const Value& spans = array_at(object.required("contents"), spans_path);
-        text.contents.reserve(spans.Size());
-        for (rapidjson::SizeType i = 0; i < spans.Size(); ++i) {
-            text.contents.push_back(read_span(spans[i], spans_path + "/" + std::to_string(i)));
-        }
+        out.begin_text();
+        for (rapidjson::SizeType i = 0; i < spans.Size(); ++i) read_span(spans[i], spans_path + "/" + std::to_string(i), out);
         object.finish();
-        return text;
+        out.end_text();
+        return;
     }
     if (kind == "button") {
         ObjectReader object(value, path, "button");
         ObjectReader action(object.required("action"), object.child("action"), "uri");
-        Button button{UriAction{action.string("label"), action.string("uri")}};
+        const std::string_view label = action.string("label");
+        const std::string_view uri = action.string("uri");
         action.finish();
         object.constant("style", "link");
         object.constant("height", "sm");
         object.finish();
-        return button;
+        out.button(label, uri);
+        return;
     }
     if (kind == "separator") {
         ObjectReader(value, path, "separator").finish();
-        return Separator{};
+        out.separator();
+        return;
     }
     throw Unreadable{"expected a text, button or separator component at " + path};
 }
 
-FlexBox read_box(const Value& value, const std::string& path) {
+void read_box(const Value& value, Box box, const std::string& path, MessageParts& out) {
     ObjectReader object(value, path, "box");
     object.constant("layout", "vertical");
-    FlexBox box;
     const std::string components_path = object.child("contents");
     const Value& components = array_at(object.required("contents"), components_path);
-    box.contents.reserve(components.Size());
+    out.begin_box(box);
     for (rapidjson::SizeType i = 0; i < components.Size(); ++i) {
-        box.contents.push_back(read_component(components[i], components_path + "/" + std::to_string(i)));
+        read_component(components[i], components_path + "/" + std::to_string(i), out);
     }
-    box.spacing = object.optional_string("spacing");
-    box.backgroundColor = object.optional_string("backgroundColor");
+    object.optional_string("spacing");
+    object.optional_string("backgroundColor");
     object.finish();
-    return box;
+    out.end_box(box);
 }
 
-FlexMessage read_message(const Value& value) {
+// The length of `value` written as compact JSON by the writer's rules.
+std::size_t compact_size(const Value& value) {
+    if (value.IsString()) return 2 + json_escaped_size(string_of(value));
+    if (value.IsBool()) return value.GetBool() ? 4 : 5;
+    if (value.IsArray()) {
+        std::size_t size = 2 + (value.Empty() ? 0 : value.Size() - 1);
+        for (rapidjson::SizeType i = 0; i < value.Size(); ++i) size += compact_size(value[i]);
+        return size;
+    }
+    if (!value.IsObject()) fail("a message holds only strings, booleans, arrays and objects");
+    std::size_t size = 2 + (value.ObjectEmpty() ? 0 : value.MemberCount() - 1);
+    const auto members = value.MemberBegin();
+    for (rapidjson::SizeType i = 0; i < value.MemberCount(); ++i) {
+        size += 3 + json_escaped_size(string_of(members[i].name)) + compact_size(members[i].value);
+    }
+    return size;
+}
+
+std::size_t read_whole(const Value& value, MessageParts& out) {
     ObjectReader message(value, "", "flex");
-    FlexMessage out;
-    out.altText = message.string("altText");
-    ObjectReader bubble(message.required("contents"), "/contents", "bubble");
-    if (const Value* body = bubble.optional("body")) out.contents.body = read_box(*body, "/contents/body");
-    if (const Value* footer = bubble.optional("footer")) out.contents.footer = read_box(*footer, "/contents/footer");
+    out.begin_message(message.string("altText"));
+    const Value& contents = message.required("contents");
+    ObjectReader bubble(contents, "/contents", "bubble");
+    if (const Value* body = bubble.optional("body")) read_box(*body, Box::Body, "/contents/body", out);
+    if (const Value* footer = bubble.optional("footer")) read_box(*footer, Box::Footer, "/contents/footer", out);
     bubble.finish();
     message.finish();
-    return out;
+    out.end_message();
+    return compact_size(contents);
 }
 
 // The deepest nesting of objects and arrays that a message of the
@@ -256,12 +264,12 @@ private:
 
 }  // namespace
 
-ReadResult read_flex_message(std::string_view json) {
+ReadResult read_message(std::string_view json, MessageParts& out) {
     // Parsed in place, in a copy: strings are unescaped where they stand
     // instead of being copied into the document. The document's nodes start
     // in a buffer on the stack, so that a message of a few kilobytes costs
     // no allocation for them. Strings are not checked to be UTF-8: a Python
-    // str always is, and the records take any bytes.
+    // str always is, and the parts take any bytes.
     if (const std::size_t nul = json.find('\0'); nul != std::string_view::npos) {
         return {std::nullopt, "invalid JSON at offset " + std::to_string(nul) + ": a NUL byte"};
     }
@@ -290,7 +298,7 @@ ReadResult read_flex_message(std::string_view json) {
                 "invalid JSON at offset " + offset + ": " + rapidjson::GetParseError_En(reader.GetParseErrorCode())};
     }
     try {
-        return {read_message(document), {}};
+        return {read_whole(document, out), {}};
     } catch (const Unreadable& unreadable) {
         return {std::nullopt, unreadable.reason};
     }

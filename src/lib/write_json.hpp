@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include <quenra.hpp>
-#include "convert/convert.hpp"
-#include "flex/write_message.hpp"
+#include "convert/build.hpp"
+#include "flex/write.hpp"
 
 namespace quenra {
 
@@ -18,7 +18,7 @@ inline constexpr std::string_view EMPTY_TEXT_JSON = R"({"type":"flex","altText":
 // Writes what quenra_json_with_options(text, options) returns into `sink`.
 template <class Sink>
 void write_quenra_json(std::string_view text, const ConvertOptions& options, Sink& sink) {
-    write_message(convert(text, options), sink);
+    write_document(read_markdown(text, options), sink);
 }
 
 }  // namespace quenra

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "flex/read_json.hpp"
-#include "flex/serialize.hpp"
 #include "text/unicode.hpp"
 #include "text/utf8.hpp"
 #include "line/uri.hpp"
@@ -30,111 +29,99 @@ std::string code_point_name(char32_t value) {
     return "U+" + digits;
 }
 
-// Walks a message in the order of its JSON text. Paths and messages are made
-// only for the problems found, so that a message without any costs no
-// allocation.
-class ProblemList {
-public:
-    explicit ProblemList(const LineLimits& limits) : limits_(limits) {}
+std::string too_long(std::string_view what, std::size_t measured, std::string_view unit, std::size_t limit) {
+    return std::string(what) + " is " + std::to_string(measured) + " " + std::string(unit) + " long; the limit is " +
+           std::to_string(limit);
+}
 
-    void message(const FlexMessage& message, std::size_t bubble_bytes) {
-        if (message.altText.empty()) add("alt_text_empty", "/altText", "altText is empty");
-        if (const std::size_t alt_units = measured(message.altText, limits_.alt_text, utf16_length);
-            alt_units > limits_.alt_text) {
-            add("alt_text_too_long", "/altText", too_long("altText", alt_units, "UTF-16 code units", limits_.alt_text));
-        }
-        const Bubble& bubble = message.contents;
-        if (!bubble.body && !bubble.footer) add("bubble_empty", "/contents", "the bubble has neither body nor footer");
-        if (bubble_bytes > limits_.bubble_bytes) {
-            add("bubble_too_large", "/contents",
-                "the bubble's JSON is " + std::to_string(bubble_bytes) + " bytes; the limit is " +
-                    std::to_string(limits_.bubble_bytes));
-        }
-        if (bubble.body) box(*bubble.body, "/contents/body");
-        if (bubble.footer) box(*bubble.footer, "/contents/footer");
-    }
-
-    std::vector<Problem> take() { return std::move(problems_); }
-
-private:
-    static std::string too_long(std::string_view what, std::size_t measured, std::string_view unit,
-                                std::size_t limit) {
-        return std::string(what) + " is " + std::to_string(measured) + " " + std::string(unit) +
-               " long; the limit is " + std::to_string(limit);
-    }
-    // `measure(text)`, which never exceeds the text's length in bytes (UTF-16
-    // code units and grapheme clusters both don't): a text within `limit`
-    // bytes is within the limit without measuring.
-    template <class Measure>
-    static std::size_t measured(std::string_view text, std::size_t limit, Measure&& measure) {
-        return text.size() <= limit ? text.size() : measure(text);
-    }
-
-    static std::string item(std::string_view box, std::size_t component) {
-        return std::string(box) + "/contents/" + std::to_string(component);
-    }
-
-    void add(std::string_view code, std::string path, std::string text) {
-        problems_.push_back(Problem{std::string(code), std::move(path), std::move(text)});
-    }
-
-    void box(const FlexBox& box, std::string_view path) {
-        if (box.contents.empty()) add("box_empty", std::string(path), "the box has no components");
-        for (std::size_t i = 0; i < box.contents.size(); ++i) {
-            if (const auto* text = std::get_if<Text>(&box.contents[i])) {
-                this->text(*text, path, i);
-            } else if (const auto* button = std::get_if<Button>(&box.contents[i])) {
-                action(button->action, path, i);
-            }
-        }
-    }
-
-    void text(const Text& text, std::string_view box, std::size_t component) {
-        if (text.contents.empty()) add("text_without_spans", item(box, component), "the text component has no spans");
-        for (std::size_t i = 0; i < text.contents.size(); ++i) {
-            if (text.contents[i].text.empty()) {
-                add("span_empty", item(box, component) + "/contents/" + std::to_string(i) + "/text",
-                    "the span's text is empty");
-            }
-        }
-    }
-
-    void action(const UriAction& action, std::string_view box, std::size_t component) {
-        const auto path = [&](std::string_view member) { return item(box, component) + "/action/" + std::string(member); };
-        if (is_blank(action.label)) add("label_empty", path("label"), "the label is empty or white space");
-        if (const std::size_t clusters = measured(action.label, limits_.label, grapheme_count);
-            clusters > limits_.label) {
-            add("label_too_long", path("label"), too_long("the label", clusters, "grapheme clusters", limits_.label));
-        }
-        const std::string_view uri = action.uri;
-        const auto scheme = uri_scheme(uri);
-        if (!scheme) {
-            add("uri_scheme", path("uri"), "the URI has no scheme; allowed: " + allowed_schemes(limits_));
-        } else if (!scheme_allowed(*scheme, limits_)) {
-            add("uri_scheme", path("uri"),
-                "the URI's scheme \"" + std::string(*scheme) + "\" is not allowed; allowed: " +
-                    allowed_schemes(limits_));
-        }
-        if (const std::size_t at = first_byte_outside_uri_syntax(uri); at != std::string_view::npos) {
-            add("uri_characters", path("uri"),
-                "the URI has a character that RFC 3986 does not allow: " +
-                    code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at));
-        }
-        if (const std::size_t units = measured(uri, limits_.uri, utf16_length); units > limits_.uri) {
-            add("uri_too_long", path("uri"), too_long("the URI", units, "UTF-16 code units", limits_.uri));
-        }
-    }
-
-    const LineLimits& limits_;
-    std::vector<Problem> problems_;
-};
+// `measure(text)`, which never exceeds the text's length in bytes (UTF-16
+// code units and grapheme clusters both don't): a text within `limit` bytes
+// is within the limit without measuring.
+template <class Measure>
+std::size_t measured(std::string_view text, std::size_t limit, Measure&& measure) {
+    return text.size() <= limit ? text.size() : measure(text);
+}
 
 }  // namespace
 
-std::vector<Problem> find_problems(const FlexMessage& message, std::size_t bubble_bytes, const LineLimits& limits) {
-    ProblemList problems(limits);
-    problems.message(message, bubble_bytes);
-    return problems.take();
+void ProblemFinder::add(std::string_view code, std::string path, std::string message) {
+    problems_.push_back(Problem{std::string(code), std::move(path), std::move(message)});
+}
+
+std::string ProblemFinder::component_path() const {
+    return std::string(box_ == Box::Body ? "/contents/body" : "/contents/footer") + "/contents/" +
+           std::to_string(component_);
+}
+
+void ProblemFinder::begin_message(std::string_view alt_text) {
+    if (alt_text.empty()) add("alt_text_empty", "/altText", "altText is empty");
+    if (const std::size_t units = measured(alt_text, limits_.alt_text, utf16_length); units > limits_.alt_text) {
+        add("alt_text_too_long", "/altText", too_long("altText", units, "UTF-16 code units", limits_.alt_text));
+    }
+    message_problems_ = problems_.size();
+}
+
+void ProblemFinder::begin_box(Box box) {
+    (box == Box::Body ? body_ : footer_) = true;
+    box_ = box;
+    component_ = 0;
+}
+
+void ProblemFinder::end_box(Box box) {
+    if (component_ == 0) {
+        add("box_empty", box == Box::Body ? "/contents/body" : "/contents/footer", "the box has no components");
+    }
+}
+
+void ProblemFinder::begin_text() noexcept { span_ = 0; }
+
+void ProblemFinder::end_text() {
+    if (span_ == 0) add("text_without_spans", component_path(), "the text component has no spans");
+    ++component_;
+}
+
+void ProblemFinder::end_span(const Look& /*look*/) {
+    if (span_bytes_ == 0) {
+        add("span_empty", component_path() + "/contents/" + std::to_string(span_) + "/text", "the span's text is empty");
+    }
+    ++span_;
+}
+
+void ProblemFinder::button(std::string_view label, std::string_view uri) {
+    const auto path = [&](std::string_view member) { return component_path() + "/action/" + std::string(member); };
+    if (is_blank(label)) add("label_empty", path("label"), "the label is empty or white space");
+    if (const std::size_t clusters = measured(label, limits_.label, grapheme_count); clusters > limits_.label) {
+        add("label_too_long", path("label"), too_long("the label", clusters, "grapheme clusters", limits_.label));
+    }
+    const auto scheme = uri_scheme(uri);
+    if (!scheme) {
+        add("uri_scheme", path("uri"), "the URI has no scheme; allowed: " + allowed_schemes(limits_));
+    } else if (!scheme_allowed(*scheme, limits_)) {
+        add("uri_scheme", path("uri"),
+            "the URI's scheme \"" + std::string(*scheme) + "\" is not allowed; allowed: " + allowed_schemes(limits_));
+    }
+    if (const std::size_t at = first_byte_outside_uri_syntax(uri); at != std::string_view::npos) {
+        add("uri_characters", path("uri"),
+            "the URI has a character that RFC 3986 does not allow: " +
+                code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at));
+    }
+    if (const std::size_t units = measured(uri, limits_.uri, utf16_length); units > limits_.uri) {
+        add("uri_too_long", path("uri"), too_long("the URI", units, "UTF-16 code units", limits_.uri));
+    }
+    ++component_;
+}
+
+std::vector<Problem> ProblemFinder::take(std::size_t bubble_bytes) {
+    std::vector<Problem> bubble;
+    if (!body_ && !footer_) bubble.push_back(Problem{"bubble_empty", "/contents", "the bubble has neither body nor footer"});
+    if (bubble_bytes > limits_.bubble_bytes) {
+        bubble.push_back(Problem{"bubble_too_large", "/contents",
+                                 "the bubble's JSON is " + std::to_string(bubble_bytes) + " bytes; the limit is " +
+                                     std::to_string(limits_.bubble_bytes)});
+    }
+    const auto at = problems_.begin() + static_cast<std::ptrdiff_t>(message_problems_);
+    problems_.insert(at, std::make_move_iterator(bubble.begin()), std::make_move_iterator(bubble.end()));
+    return std::move(problems_);
 }
 
 void require_valid(const LineLimits& limits) {
@@ -182,9 +169,10 @@ std::optional<std::string> limits_problem(const LineLimits& limits) {
 
 std::vector<Problem> check(std::string_view message_json, const LineLimits& limits) {
     line::require_valid(limits);
-    ReadResult read = read_flex_message(message_json);
-    if (!read.message) throw UnreadableMessage(read.error);
-    return line::find_problems(*read.message, json_size(read.message->contents), limits);
+    line::ProblemFinder finder(limits);
+    const ReadResult read = read_message(message_json, finder);
+    if (!read.bubble_bytes) throw UnreadableMessage(read.error);
+    return finder.take(*read.bubble_bytes);
 }
 
 }  // namespace quenra

@@ -1,5 +1,5 @@
 // What in a Flex message LINE refuses: the rules that `check` reports and
-// that `split` repairs.
+// that `split` keeps.
 #pragma once
 
 #include <array>
@@ -8,14 +8,52 @@
 #include <string_view>
 #include <vector>
 
-#include "flex/model.hpp"
+#include "flex/message.hpp"
 #include <quenra.hpp>
 
 namespace quenra::line {
 
-// The problems of `message`, whose bubble's JSON text is `bubble_bytes` long,
-// in the order of the JSON text.
-std::vector<Problem> find_problems(const FlexMessage& message, std::size_t bubble_bytes, const LineLimits& limits);
+// Finds what LINE refuses in a message as its parts are told (a MessageOut),
+// in the order of its JSON text. Paths and messages are made only for the
+// problems found, so that a message without any costs no allocation.
+class ProblemFinder {
+public:
+    explicit ProblemFinder(const LineLimits& limits) noexcept : limits_(limits) {}
+
+    void begin_message(std::string_view alt_text);
+    void begin_box(Box box);
+    void end_box(Box box);
+    void begin_text() noexcept;
+    void end_text();
+    void begin_span() noexcept { span_bytes_ = 0; }
+    void span_text(std::string_view characters) noexcept { span_bytes_ += characters.size(); }
+    void end_span(const Look& look);
+    void button(std::string_view label, std::string_view uri);
+    void separator() noexcept { ++component_; }
+    void end_message() noexcept {}
+
+    // The problems, once the whole message has been told and its bubble,
+    // `bubble_bytes` long, measured.
+    std::vector<Problem> take(std::size_t bubble_bytes);
+    // True when there are none.
+    bool passes(std::size_t bubble_bytes) const noexcept {
+        return problems_.empty() && (body_ || footer_) && bubble_bytes <= limits_.bubble_bytes;
+    }
+
+private:
+    std::string component_path() const;
+    void add(std::string_view code, std::string path, std::string message);
+
+    const LineLimits& limits_;
+    std::vector<Problem> problems_;
+    std::size_t message_problems_ = 0;  // the altText's, which come before the bubble's
+    bool body_ = false;
+    bool footer_ = false;
+    Box box_ = Box::Body;
+    std::size_t component_ = 0;  // in the box: the next one's index
+    std::size_t span_ = 0;       // in the text component: the next one's index
+    std::size_t span_bytes_ = 0;
+};
 
 // A size limit of LineLimits: its name, and the least value it may take.
 struct SizeLimit {

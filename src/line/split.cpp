@@ -1,24 +1,21 @@
 // Cutting a conversion into messages that LINE accepts.
 //
 // When the exact conversion passes every limit it is the one message. Else
-// the document is read again as pieces with the repairs made (pieces.hpp),
-// and cut: each message takes the longest stretch of pieces that fits, ended
-// at its last paragraph break, else line feed, else white space, else
+// the text is read again with the repairs made (repair.hpp), and the
+// document cut: each message takes the longest stretch of it that fits,
+// ended at its last paragraph break, else line feed, else white space, else
 // grapheme cluster boundary. The white space at a cut is dropped.
+#include "line/split.hpp"
+
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "convert/convert.hpp"
-#include "flex/serialize.hpp"
-#include <quenra.hpp>
-#include "flex/write_message.hpp"
-#include "line/check.hpp"
-#include "line/pieces.hpp"
-#include "line/split.hpp"
+#include "flex/write.hpp"
+#include "line/repair.hpp"
+#include "line/uri.hpp"
 #include "text/unicode.hpp"
 #include "text/utf8.hpp"
-#include "line/uri.hpp"
 
 namespace quenra {
 
@@ -26,26 +23,47 @@ namespace line {
 
 namespace {
 
-// A place between two characters of the pieces: before byte `offset` of
-// piece `piece`'s text. Offsets inside a piece are always less than its
-// text's length; the end of the pieces is {count, 0}.
-struct Position {
-    std::size_t piece = 0;
-    std::size_t offset = 0;
-
-    friend bool operator==(const Position&, const Position&) = default;
-};
-
-// The sizes of the JSON text that a message's bubble is made of.
+// The sizes of the JSON text that a message's bubble is made of, as the
+// writer writes it.
 struct BubbleSizes {
-    std::size_t bubble = json_size(Bubble{});
-    std::size_t body = json_size(Bubble{body_box_of({}), std::nullopt}) - bubble;
-    std::size_t footer = json_size(Bubble{std::nullopt, footer_box_of({})}) - bubble;
-    std::size_t text = json_size(Component{Text{true, {}}});
+    std::size_t bubble = bubble_size([](auto& writer) {
+        writer.begin_message({});
+        writer.end_message();
+    });
+    std::size_t body = box(Box::Body) - bubble;
+    std::size_t footer = box(Box::Footer) - bubble;
+    std::size_t text = bubble_size([](auto& writer) {
+        writer.begin_message({});
+        writer.begin_box(Box::Body);
+        writer.begin_text();
+        writer.end_text();
+        writer.end_box(Box::Body);
+        writer.end_message();
+    }) - bubble - body;
 
-    // A span's members without its text's characters.
-    static std::size_t span_frame(const Span& span) {
-        return json_size(Span{{}, span.weight, span.style, span.decoration, span.color, span.size});
+    static std::size_t box(Box which) {
+        return bubble_size([which](auto& writer) {
+            writer.begin_message({});
+            writer.begin_box(which);
+            writer.end_box(which);
+            writer.end_message();
+        });
+    }
+    // A span's members without its characters.
+    std::size_t span_frame(const Look& look) const {
+        return bubble_size([&look](auto& writer) {
+            writer.begin_message({});
+            writer.begin_box(Box::Body);
+            writer.begin_text();
+            writer.begin_span();
+            writer.end_span(look);
+            writer.end_text();
+            writer.end_box(Box::Body);
+            writer.end_message();
+        }) - bubble - body - text;
+    }
+    std::size_t button(std::string_view label, std::string_view uri) const {
+        return lone_button_size(label, uri) - bubble - footer;
     }
 };
 
@@ -54,62 +72,66 @@ const BubbleSizes& bubble_sizes() {
     return sizes;
 }
 
-// Measures one message as pieces are added to it, exactly as it will be
+// Measures one message as items are added to it, exactly as it will be
 // written: the bubble's JSON bytes and the altText's UTF-16 code units.
 class PartMeter {
 public:
-    explicit PartMeter(const LineLimits& limits) : limits_(limits), bytes_(bubble_sizes().bubble) {}
+    PartMeter(const Document& document, const LineLimits& limits)
+        : document_(document), limits_(limits), bytes_(bubble_sizes().bubble) {}
 
     bool fits() const noexcept { return bytes_ <= limits_.bubble_bytes && alt_units_ <= limits_.alt_text; }
 
-    // A shown piece starts in this message.
-    void open_shown(const Piece& piece) {
+    // A shown item starts in this message.
+    void open_shown(const Item& item) {
         const BubbleSizes& sizes = bubble_sizes();
         if (components_ == 0) bytes_ += sizes.body;
-        if (!last_shown_ || last_shown_->component != piece.component) {
+        if (!last_shown_ || last_shown_->index != item.index) {
             bytes_ += sizes.text + (components_ > 0 ? 1 : 0);
             ++components_;
             spans_ = 0;
             last_shown_ = nullptr;
         }
-        if (!last_shown_ || !joins(*last_shown_, piece)) {
-            bytes_ += BubbleSizes::span_frame(piece.span) + (spans_ > 0 ? 1 : 0);
+        if (!last_shown_ || !joins(*last_shown_, item)) {
+            bytes_ += sizes.span_frame(item.look) + (spans_ > 0 ? 1 : 0);
             ++spans_;
         }
-        last_shown_ = &piece;
+        last_shown_ = &item;
     }
 
-    void add_characters(const Piece& piece, std::string_view bytes) {
+    void add_characters(const Item& item, std::string_view bytes) {
         alt_units_ += utf16_length(bytes);
-        if (piece.kind == Piece::Kind::Shown) bytes_ += json_escaped_size(bytes);
+        if (item.kind == Item::Kind::Shown) bytes_ += json_escaped_size(bytes);
     }
 
-    void add_button(const Piece& piece) {
-        bytes_ += (buttons_ == 0 ? bubble_sizes().footer : 1) + json_size(Component{Button{piece.action}});
-        alt_units_ += utf16_length(piece.span.text);
+    void add_button(const Item& item) {
+        const ButtonText& button = document_.buttons[item.index];
+        bytes_ += (buttons_ == 0 ? bubble_sizes().footer : 1) +
+                  bubble_sizes().button(document_.view(button.label), document_.view(button.uri));
+        alt_units_ += utf16_length(document_.characters(item));
         ++buttons_;
     }
 
 private:
+    const Document& document_;
     const LineLimits& limits_;
     std::size_t bytes_;
     std::size_t alt_units_ = 0;
     std::size_t components_ = 0;
     std::size_t spans_ = 0;
     std::size_t buttons_ = 0;
-    const Piece* last_shown_ = nullptr;
+    const Item* last_shown_ = nullptr;
 };
 
-// The places where a message may end, as the walk over its pieces finds them.
+// The places where a message may end, as the walk over its items finds them.
 class CutPlaces {
 public:
-    explicit CutPlaces(Position start) : start_(start) {}
+    explicit CutPlaces(Place start) : start_(start) {}
 
     // `here` is the place before `code_point`; `boundary` when a grapheme
     // cluster starts there. White space runs are made of whole clusters: a
     // white-space character that a mark joins (a space before U+0301) is no
     // white space to drop.
-    void before(Position here, char32_t code_point, bool boundary) {
+    void before(Place here, char32_t code_point, bool boundary) {
         if (boundary && here != start_) last_boundary_ = here;
         if (!is_white_space(code_point)) {
             // Only the run's last character can carry the mark; when it was
@@ -133,7 +155,7 @@ public:
 
     // A button starts at `here`: it ends white space, and a standalone one
     // may start a message.
-    void before_button(Position here, bool standalone) {
+    void before_button(Place here, bool standalone) {
         end_white_space();
         if (standalone && here != start_) last_boundary_ = here;
     }
@@ -145,7 +167,7 @@ public:
 
     // Where to end a message that cannot take the character or button at
     // `here` too.
-    std::optional<Position> best() const {
+    std::optional<Place> best() const {
         if (paragraph_) return paragraph_;
         if (line_) return line_;
         if (space_) return space_;
@@ -153,90 +175,90 @@ public:
     }
 
 private:
-    Position start_;
-    std::optional<Position> last_boundary_, paragraph_, line_, space_, run_start_, space_before_run_;
+    Place start_;
+    std::optional<Place> last_boundary_, paragraph_, line_, space_, run_start_, space_before_run_;
     std::size_t run_characters_ = 0;
     std::size_t run_line_feeds_ = 0;
 };
 
 class Cutter {
 public:
-    Cutter(const std::vector<Piece>& pieces, const LineLimits& limits) : pieces_(pieces), limits_(limits) {}
+    Cutter(const Document& document, const LineLimits& limits) : document_(document), limits_(limits) {}
 
     std::vector<std::string> messages() const {
         std::vector<std::string> out;
-        Position start{};
-        while (start.piece < pieces_.size()) {
-            const Position end = message_end(start);
-            const FlexMessage message = assemble(start, end);
-            if (message.contents.body || message.contents.footer) out.push_back(message_json(message, 0));
+        Place start{};
+        while (start.item < items().size()) {
+            const Place end = message_end(start);
+            if (shows_anything(start, end)) out.push_back(message(start, end));
             start = skip_white_space(end);
         }
         return out;
     }
 
 private:
-    const std::string& text_of(std::size_t piece) const { return pieces_[piece].span.text; }
+    const std::vector<Item>& items() const noexcept { return document_.items; }
+    std::string_view characters(std::size_t item) const noexcept { return document_.characters(items()[item]); }
 
     // The end of the message that starts at `start`.
-    Position message_end(Position start) const {
-        PartMeter meter(limits_);
+    Place message_end(Place start) const {
+        PartMeter meter(document_, limits_);
         CutPlaces places(start);
         GraphemeBreaks breaks;
-        for (Position at = start; at.piece < pieces_.size(); at = Position{at.piece + 1, 0}) {
-            const Piece& piece = pieces_[at.piece];
-            if (piece.kind == Piece::Kind::Button) {
+        for (Place at = start; at.item < items().size(); at = Place{at.item + 1, 0}) {
+            const Item& item = items()[at.item];
+            if (item.kind == Item::Kind::Button) {
                 // A standalone button may start a message (and the text after
                 // it starts a grapheme cluster); one in the running text stays
                 // with the character before it.
-                places.before_button(at, piece.standalone);
-                if (piece.standalone) breaks.reset();
-                meter.add_button(piece);
-                if (!meter.fits()) return cut(places, start, at, Position{at.piece + 1, 0});
+                places.before_button(at, item.standalone);
+                if (item.standalone) breaks.reset();
+                meter.add_button(item);
+                if (!meter.fits()) return cut(places, start, at, Place{at.item + 1, 0});
                 continue;
             }
-            if (piece.kind == Piece::Kind::Shown) meter.open_shown(piece);
-            const std::string& text = piece.span.text;
+            if (item.kind == Item::Kind::Shown) meter.open_shown(item);
+            const std::string_view text = characters(at.item);
             for (std::size_t offset = at.offset; offset < text.size();) {
-                const Position here{at.piece, offset};
-                const CodePoint point = first_code_point(std::string_view(text).substr(offset));
+                const Place here{at.item, offset};
+                const CodePoint point = first_code_point(text.substr(offset));
                 places.before(here, point.value, breaks.boundary_before(point.value));
-                meter.add_characters(piece, std::string_view(text).substr(offset, point.length));
+                meter.add_characters(item, text.substr(offset, point.length));
                 offset += point.length;
-                if (!meter.fits()) return cut(places, start, here, normalized(Position{at.piece, offset}));
+                if (!meter.fits()) return cut(places, start, here, normalized(Place{at.item, offset}));
             }
         }
-        return Position{pieces_.size(), 0};
+        return Place{items().size(), 0};
     }
 
     // Where a message ends that cannot take what starts at `here`; a message
     // takes at least that (ending at `after`) when nothing else fits.
-    static Position cut(const CutPlaces& places, Position start, Position here, Position after) {
+    static Place cut(const CutPlaces& places, Place start, Place here, Place after) {
         if (const auto place = places.best()) return *place;
         return here != start ? here : after;
     }
 
-    Position normalized(Position at) const {
-        if (at.piece < pieces_.size() && pieces_[at.piece].kind != Piece::Kind::Button &&
-            at.offset >= text_of(at.piece).size()) {
-            return Position{at.piece + 1, 0};
+    Place normalized(Place at) const {
+        if (at.item < items().size() && items()[at.item].kind != Item::Kind::Button &&
+            at.offset >= characters(at.item).size()) {
+            return Place{at.item + 1, 0};
         }
         return at;
     }
 
-    // The code point at `at`, moving `at` past the end of its piece's text;
-    // nothing at a button or at the end of the pieces.
-    std::optional<CodePoint> code_point_at(Position& at) const {
+    // The code point at `at`, moving `at` past the end of its item's
+    // characters; nothing at a button or at the end of the document.
+    std::optional<CodePoint> code_point_at(Place& at) const {
         at = normalized(at);
-        if (at.piece == pieces_.size() || pieces_[at.piece].kind == Piece::Kind::Button) return std::nullopt;
-        return first_code_point(std::string_view(text_of(at.piece)).substr(at.offset));
+        if (at.item == items().size() || items()[at.item].kind == Item::Kind::Button) return std::nullopt;
+        return first_code_point(characters(at.item).substr(at.offset));
     }
 
     // Passes over the white space that starts at `at`, but for a character
     // that a mark after it joins.
-    Position skip_white_space(Position at) const {
+    Place skip_white_space(Place at) const {
         for (auto point = code_point_at(at); point && is_white_space(point->value);) {
-            Position next{at.piece, at.offset + point->length};
+            Place next{at.item, at.offset + point->length};
             const auto following = code_point_at(next);
             if (following && !is_white_space(following->value) && joins_white_space(point->value, following->value)) {
                 break;
@@ -247,55 +269,43 @@ private:
         return at;
     }
 
-    // The message of the pieces from `start` to `end`.
-    FlexMessage assemble(Position start, Position end) const {
-        FlexMessage message;
-        std::vector<Component> body, footer;
-        const Piece* last_shown = nullptr;
-        for (std::size_t i = start.piece; i < end.piece || (i == end.piece && end.offset > 0); ++i) {
-            const Piece& piece = pieces_[i];
-            if (piece.kind == Piece::Kind::Button) {
-                footer.push_back(Button{piece.action});
-                message.altText.append(piece.span.text);
-                continue;
-            }
-            const std::size_t from = i == start.piece ? start.offset : 0;
-            const std::size_t to = i == end.piece ? end.offset : piece.span.text.size();
-            const std::string_view text = std::string_view(piece.span.text).substr(from, to - from);
-            if (text.empty()) continue;
-            message.altText.append(text);
-            if (piece.kind == Piece::Kind::Hidden) continue;
-            if (!last_shown || last_shown->component != piece.component) {
-                body.push_back(Text{true, {}});
-                last_shown = nullptr;
-            }
-            std::vector<Span>& spans = std::get<Text>(body.back()).contents;
-            if (last_shown && joins(*last_shown, piece)) {
-                spans.back().text.append(text);
-            } else {
-                spans.push_back(Span{std::string(text), piece.span.weight, piece.span.style, piece.span.decoration,
-                                     piece.span.color, piece.span.size});
-            }
-            last_shown = &piece;
+    // Where `at` lies in the document's text.
+    std::size_t text_offset(Place at) const noexcept {
+        return at.item < items().size() ? items()[at.item].begin + at.offset : document_.text.size();
+    }
+
+    bool shows_anything(Place start, Place end) const {
+        for (std::size_t i = start.item; i < end.item || (i == end.item && end.offset > 0); ++i) {
+            if (items()[i].kind != Item::Kind::Hidden) return true;
         }
-        if (message.altText.empty()) message.altText = labels_as_alt_text(footer);
-        if (!body.empty()) message.contents.body = body_box_of(std::move(body));
-        if (!footer.empty()) message.contents.footer = footer_box_of(std::move(footer));
-        return message;
+        return false;
+    }
+
+    // The message of the document from `start` to `end`.
+    std::string message(Place start, Place end) const {
+        const std::size_t from = text_offset(start);
+        std::string alt_text = document_.text.substr(from, text_offset(end) - from);
+        if (alt_text.empty()) alt_text = labels_as_alt_text(start, end);
+        std::string json;
+        StringSink sink(json);
+        write_message(sink, [&](auto& writer) { tell_message(document_, start, end, alt_text, writer); });
+        sink.flush();
+        return json;
     }
 
     // The altText of a message that shows nothing but buttons whose text is
     // empty: their labels, one a line, shortened to the limit.
-    std::string labels_as_alt_text(const std::vector<Component>& buttons) const {
+    std::string labels_as_alt_text(Place start, Place end) const {
         std::string labels;
-        for (const Component& button : buttons) {
+        for (std::size_t i = start.item; i < end.item || (i == end.item && end.offset > 0); ++i) {
+            if (items()[i].kind != Item::Kind::Button) continue;
             if (!labels.empty()) labels.push_back('\n');
-            labels.append(std::get<Button>(button).action.label);
+            labels.append(document_.view(document_.buttons[items()[i].index].label));
         }
         return shorten_to_utf16(labels, limits_.alt_text);
     }
 
-    const std::vector<Piece>& pieces_;
+    const Document& document_;
     const LineLimits& limits_;
 };
 
@@ -303,7 +313,8 @@ private:
 
 std::vector<std::string> repaired_messages(std::string_view text, const ConvertOptions& options,
                                            const LineLimits& limits) {
-    return Cutter(read_pieces(text, options, limits), limits).messages();
+    const Document document = read_repaired(text, options, limits);
+    return Cutter(document, limits).messages();
 }
 
 }  // namespace line

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/convert.hpp"
-#include "flex/write_message.hpp"
+#include "convert/build.hpp"
+#include "flex/write.hpp"
 #include "line/check.hpp"
 #include <quenra.hpp>
 
@@ -26,10 +26,11 @@ std::vector<std::string> repaired_messages(std::string_view text, const ConvertO
 template <class Sink>
 std::optional<std::vector<std::string>> split_into(std::string_view text, const ConvertOptions& options,
                                                    const LineLimits& limits, Sink& sink) {
-    const FlexMessage message = convert(text, options);
-    write_message(message, sink);
-    const std::size_t bubble_bytes = sink.size() - message_frame_size(message);
-    if (find_problems(message, bubble_bytes, limits).empty()) return std::nullopt;
+    const Document document = read_markdown(text, options);
+    const std::size_t bubble_bytes = write_document(document, sink);
+    ProblemFinder problems(limits);
+    tell_message(document, problems);
+    if (problems.passes(bubble_bytes)) return std::nullopt;
     return repaired_messages(text, options, limits);
 }
 

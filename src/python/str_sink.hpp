@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "flex/json_writer.hpp"
-#include "flex/write_message.hpp"
+#include "flex/write.hpp"
 #include "python/pyref.hpp"
 
 namespace quenra::python {

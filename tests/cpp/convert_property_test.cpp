@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "convert/convert.hpp"
+#include "convert/build.hpp"
 #include "convert/strip.hpp"
 #include "failing_sink.hpp"
 #include "flex_json.hpp"
 #include "fragment_text.hpp"
-#include "flex/write_message.hpp"
+#include "flex/write.hpp"
 #include "text_generator.hpp"
 
 namespace quenra {
@@ -78,15 +78,15 @@ TEST(ConvertProperties, BodyIsAbsentOnlyWhenThereIsNothingToShow) {
 }
 
 TEST(EntryPoint, SerializationFailureIsAnInternalFailure) {
-    const FlexMessage message = convert("*Hi*\n[Docs](u)", {true, true});
+    const Document document = read_markdown("*Hi*\n[Docs](u)", {true, true});
     testing::FailingSink sink(3);
     try {
-        write_message(message, sink);
+        write_document(document, sink);
         FAIL() << "no failure raised";
     } catch (const InternalFailure& failure) {
         EXPECT_EQ(failure.message(), "FlexMessage serialization failed: disk full after 3 writes");
         EXPECT_STREQ(failure.what(), failure.message().c_str());
-        EXPECT_TRUE(std::string_view(failure.where().file).ends_with("write_message.hpp"));
+        EXPECT_TRUE(std::string_view(failure.where().file).ends_with("write.hpp"));
     }
     EXPECT_EQ(sink.calls(), 4u);
 }

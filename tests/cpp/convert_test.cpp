@@ -8,8 +8,8 @@
 #include "concat.hpp"
 #include "fragment_text.hpp"
 #include <quenra.hpp>
-#include "convert/convert.hpp"
-#include "flex/write_message.hpp"
+#include "convert/build.hpp"
+#include "json_text.hpp"
 #include "lib/write_json.hpp"
 
 namespace quenra {
@@ -84,7 +84,7 @@ TEST(Convert, EmptyTextUnderEveryOption) {
     // itself must give the same.
     for (bool standalone : {false, true}) {
         for (bool decorate : {false, true}) {
-            EXPECT_EQ(message_json(convert("", {standalone, decorate}), 0), EMPTY_TEXT_JSON);
+            EXPECT_EQ(testing::document_json(read_markdown("", {standalone, decorate})), EMPTY_TEXT_JSON);
             EXPECT_EQ(quenra_json_with_options("", {standalone, decorate}),
                       R"({"type":"flex","altText":"","contents":{"type":"bubble"}})");
         }

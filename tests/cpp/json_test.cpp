@@ -1,3 +1,5 @@
+// The JSON text of a message as the writer writes it from its parts, and
+// the JSON writer's escaping.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -5,17 +7,17 @@
 #include <string_view>
 #include <vector>
 
-#include "flex/serialize.hpp"
 #include "concat.hpp"
 #include "failing_sink.hpp"
 #include "flex_json.hpp"
+#include "flex_model.hpp"
 #include "json_text.hpp"
 #include "text_generator.hpp"
 
 namespace quenra {
 namespace {
 
-using testing::to_json;
+using testing::message_json;
 
 std::string json_string(std::string_view text) {
     std::string out;
@@ -26,36 +28,153 @@ std::string json_string(std::string_view text) {
     return out;
 }
 
-Span span(std::string text) { return Span{std::move(text), {}, {}, {}, {}, {}}; }
+// Tells a message of the given spans in one text component, and buttons.
+template <class Out>
+void tell_sample(Out& out, std::vector<std::pair<std::string_view, Look>> spans,
+                 std::vector<std::pair<std::string_view, std::string_view>> buttons, std::string_view alt_text) {
+    out.begin_message(alt_text);
+    if (!spans.empty()) {
+        out.begin_box(Box::Body);
+        out.begin_text();
+        for (const auto& [text, look] : spans) {
+            out.begin_span();
+            out.span_text(text);
+            out.end_span(look);
+        }
+        out.end_text();
+        out.end_box(Box::Body);
+    }
+    if (!buttons.empty()) {
+        out.begin_box(Box::Footer);
+        for (const auto& [label, uri] : buttons) out.button(label, uri);
+        out.end_box(Box::Footer);
+    }
+    out.end_message();
+}
 
-FlexBox box(std::vector<Component> contents) { return FlexBox{std::move(contents), {}, {}}; }
-
-TEST(JsonForm, ExactLines) {
-    Span hi = span("Hi");
-    hi.weight = FontWeight::Bold;
-    FlexBox body = box({Text{true, {hi}}});
-    body.spacing = "md";
-    EXPECT_EQ(to_json(FlexMessage{"Hi", Bubble{body, {}}}),
+TEST(MessageJson, ExactLines) {
+    EXPECT_EQ(message_json([](auto& out) { tell_sample(out, {{"Hi", Look{.bold = true}}}, {}, "Hi"); }),
               R"({"type":"flex","altText":"Hi","contents":{"type":"bubble","body":{"type":"box","layout":"vertical",)"
               R"("contents":[{"type":"text","wrap":true,"contents":[{"type":"span","text":"Hi","weight":"bold"}]}],)"
               R"("spacing":"md"}}})");
-
-    FlexBox footer = box({Button{UriAction{"Go", "u"}}});
-    footer.spacing = "sm";
-    footer.backgroundColor = "#F0F0F0";
-    EXPECT_EQ(to_json(footer),
-              R"({"type":"box","layout":"vertical","contents":[{"type":"button","action":{"type":"uri",)"
-              R"("label":"Go","uri":"u"},"style":"link","height":"sm"}],"spacing":"sm","backgroundColor":"#F0F0F0"})");
-
-    EXPECT_EQ(to_json(Bubble{}), R"({"type":"bubble"})");
-    EXPECT_EQ(to_json(FlexMessage{}), R"({"type":"flex","altText":"","contents":{"type":"bubble"}})");
+    EXPECT_EQ(message_json([](auto& out) { tell_sample(out, {}, {{"Go", "u"}}, ""); }),
+              R"({"type":"flex","altText":"","contents":{"type":"bubble","footer":{"type":"box","layout":"vertical",)"
+              R"("contents":[{"type":"button","action":{"type":"uri","label":"Go","uri":"u"},"style":"link",)"
+              R"("height":"sm"}],"spacing":"sm","backgroundColor":"#F0F0F0"}}})");
+    EXPECT_EQ(message_json([](auto& out) { tell_sample(out, {}, {}, ""); }),
+              R"({"type":"flex","altText":"","contents":{"type":"bubble"}})");
 }
 
-TEST(JsonForm, BodyComesBeforeFooter) {
-    const Bubble bubble{box({}), box({Separator{}})};
-    EXPECT_EQ(to_json(bubble),
-              R"({"type":"bubble","body":{"type":"box","layout":"vertical","contents":[]},)"
-              R"("footer":{"type":"box","layout":"vertical","contents":[{"type":"separator"}]}})");
+TEST(MessageJson, EveryLookIsWrittenAsItsMembersInTheirOrder) {
+    int looks = 0;
+    for (const bool bold : {false, true}) {
+        for (const bool italic : {false, true}) {
+            for (int decoration = 0; decoration < 3; ++decoration) {
+                for (int color = 0; color < 4; ++color) {
+                    for (const bool small : {false, true}) {
+                        const Look look{bold, italic, static_cast<Look::Decoration>(decoration),
+                                        static_cast<Look::Color>(color), small};
+                        const std::string json = message_json([&](auto& out) { tell_sample(out, {{"t", look}}, {}, "t"); });
+                        const auto message = testing::read_flex_message(json);
+                        ASSERT_TRUE(message) << json;
+                        EXPECT_EQ(std::get<Text>(message->contents.body->contents[0]).contents[0],
+                                  testing::span_of("t", look))
+                            << json;
+                        ++looks;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(looks, 96);
+}
+
+// Random parts with awkward strings, told to two takers alike.
+class PartsGenerator {
+public:
+    explicit PartsGenerator(std::uint32_t seed) : seed_(seed) {}
+
+    template <class Out>
+    void tell(Out& out) {
+        text_ = testing::TextGenerator(seed_);
+        out.begin_message(string());
+        for (const Box box : {Box::Body, Box::Footer}) {
+            if (!coin()) continue;
+            out.begin_box(box);
+            for (std::size_t i = text_.pick(4); i > 0; --i) component(out);
+            out.end_box(box);
+        }
+        out.end_message();
+    }
+
+private:
+    bool coin() { return text_.pick(2) == 0; }
+
+    std::string string() {
+        static constexpr std::string_view EXTRA[] = {" ", "\t", "\n", "\"", "\\", "/", "\x01", "\x7f", "{}", ":,"};
+        std::string s = text_.markup(6);
+        if (coin()) s += EXTRA[text_.pick(std::size(EXTRA))];
+        return s;
+    }
+
+    template <class Out>
+    void component(Out& out) {
+        switch (text_.pick(3)) {
+        case 0:
+            out.begin_text();
+            for (std::size_t i = text_.pick(4); i > 0; --i) {
+                out.begin_span();
+                for (std::size_t piece = text_.pick(3); piece > 0; --piece) out.span_text(string());
+                out.end_span(Look{coin(), coin(), static_cast<Look::Decoration>(text_.pick(3)),
+                                  static_cast<Look::Color>(text_.pick(4)), coin()});
+            }
+            out.end_text();
+            break;
+        case 1:
+            out.button(string(), string());
+            break;
+        default:
+            out.separator();
+        }
+    }
+
+    std::uint32_t seed_;
+    testing::TextGenerator text_{0};
+};
+
+TEST(MessageJsonProperties, CompactAndReadsBackAsTheMessageTold) {
+    for (std::uint32_t seed = 0; seed < 5000; ++seed) {
+        PartsGenerator generate(seed);
+        testing::RecordsOf records;
+        generate.tell(records);
+        const std::string json = message_json([&](auto& out) { generate.tell(out); });
+        ASSERT_TRUE(testing::has_no_whitespace_outside_strings(json)) << json;
+        const auto read_back = testing::read_flex_message(json);
+        ASSERT_TRUE(read_back) << json;
+        ASSERT_EQ(*read_back, records.message()) << json;
+    }
+}
+
+TEST(MessageJson, WritingStopsAtTheFirstFailedWrite) {
+    const auto tell = [](auto& out) {
+        tell_sample(out, {{"b\n", Look{.bold = true}}, {"\"q\"", Look{}}}, {{"L", "u"}}, "alt\ttext");
+    };
+    const std::string full = message_json(tell);
+    testing::FailingSink unlimited(SIZE_MAX);
+    write_message(unlimited, tell);
+    ASSERT_EQ(unlimited.written(), full);
+
+    for (std::size_t capacity = 0; capacity < unlimited.calls(); ++capacity) {
+        testing::FailingSink sink(capacity);
+        try {
+            write_message(sink, tell);
+            FAIL() << "no failure raised after " << capacity;
+        } catch (const InternalFailure& failure) {
+            EXPECT_EQ(failure.message(), "FlexMessage serialization failed: " + sink.describe_failure());
+        }
+        EXPECT_EQ(sink.calls(), capacity + 1) << "the sink was called after it failed";
+        EXPECT_TRUE(full.starts_with(sink.written()));
+    }
 }
 
 TEST(JsonWriterEscapes, EveryByteValue) {
@@ -127,138 +246,6 @@ TEST(JsonWriterEscapes, NamedCases) {
         {"\r\n", R"("\r\n")"},
     };
     for (const auto& [text, json] : cases) EXPECT_EQ(json_string(text), json);
-}
-
-TEST(JsonForm, SpanMembersFollowDeclaredOrderWhateverTheOrderTheyWereSet) {
-    Span set_backwards = span("t");
-    set_backwards.size = "sm";
-    set_backwards.color = "#CC0000";
-    set_backwards.decoration = TextDecoration::LineThrough;
-    set_backwards.style = FontStyle::Italic;
-    set_backwards.weight = FontWeight::Regular;
-    EXPECT_EQ(to_json(set_backwards),
-              R"({"type":"span","text":"t","weight":"regular","style":"italic","decoration":"line-through",)"
-              R"("color":"#CC0000","size":"sm"})");
-
-    EXPECT_EQ(to_json(span("")), R"({"type":"span","text":""})");
-    Span none = span("x");
-    none.decoration = TextDecoration::None;
-    none.style = FontStyle::Normal;
-    EXPECT_EQ(to_json(none), R"({"type":"span","text":"x","style":"normal","decoration":"none"})");
-    Span underline = span("x");
-    underline.decoration = TextDecoration::Underline;
-    EXPECT_EQ(to_json(underline), R"({"type":"span","text":"x","decoration":"underline"})");
-}
-
-TEST(JsonForm, ComponentsAndLists) {
-    EXPECT_EQ(to_json(Component{Separator{}}), R"({"type":"separator"})");
-    EXPECT_EQ(to_json(Component{Text{false, {}}}), R"({"type":"text","wrap":false,"contents":[]})");
-    EXPECT_EQ(to_json(Component{Text{true, {span("a"), span("b"), span("c")}}}),
-              R"({"type":"text","wrap":true,"contents":[{"type":"span","text":"a"},)"
-              R"({"type":"span","text":"b"},{"type":"span","text":"c"}]})");
-    EXPECT_EQ(to_json(UriAction{"a\"b", "https://x/y?q=1\\"}),
-              R"({"type":"uri","label":"a\"b","uri":"https://x/y?q=1\\"})");
-}
-
-FlexMessage sample_message() {
-    Span bold = span("b\n");
-    bold.weight = FontWeight::Bold;
-    FlexBox body = box({Text{true, {bold, span("\"q\"")}}, Separator{}});
-    body.spacing = "md";
-    FlexBox footer = box({Button{UriAction{"L", "u"}}});
-    footer.backgroundColor = "#F0F0F0";
-    return FlexMessage{"alt\ttext", Bubble{body, footer}};
-}
-
-TEST(JsonWriterFailure, StopsAtTheFirstFailedWrite) {
-    const FlexMessage message = sample_message();
-    const std::string full = to_json(message);
-    testing::FailingSink unlimited(SIZE_MAX);
-    ASSERT_FALSE(write_json(message, unlimited));
-    ASSERT_EQ(unlimited.written(), full);
-
-    for (std::size_t capacity = 0; capacity < unlimited.calls(); ++capacity) {
-        testing::FailingSink sink(capacity);
-        const auto failure = write_json(message, sink);
-        ASSERT_TRUE(failure) << capacity;
-        EXPECT_EQ(failure->description, sink.describe_failure());
-        EXPECT_EQ(sink.calls(), capacity + 1) << "the sink was called after it failed";
-        EXPECT_TRUE(full.starts_with(sink.written()));
-    }
-}
-
-// Random records with awkward strings: the text must be compact JSON that
-// reads back as the same record.
-class RecordGenerator {
-public:
-    explicit RecordGenerator(std::uint32_t seed) : text_(seed) {}
-
-    FlexMessage message() {
-        FlexMessage m;
-        m.altText = string();
-        if (coin()) m.contents.body = flex_box();
-        if (coin()) m.contents.footer = flex_box();
-        return m;
-    }
-
-private:
-    bool coin() { return text_.pick(2) == 0; }
-
-    std::string string() {
-        static constexpr std::string_view EXTRA[] = {" ", "\t", "\n", "\"", "\\", "/", "\x01", "\x7f", "{}", ":,"};
-        std::string s = text_.markup(6);
-        if (coin()) s += EXTRA[text_.pick(std::size(EXTRA))];
-        return s;
-    }
-
-    template <class T>
-    std::optional<T> maybe(T value) {
-        return coin() ? std::optional<T>(value) : std::nullopt;
-    }
-
-    FlexBox flex_box() {
-        FlexBox b;
-        for (std::size_t i = text_.pick(4); i > 0; --i) b.contents.push_back(component());
-        if (coin()) b.spacing = string();
-        if (coin()) b.backgroundColor = string();
-        return b;
-    }
-
-    Component component() {
-        switch (text_.pick(3)) {
-        case 0: {
-            Text t{coin(), {}};
-            for (std::size_t i = text_.pick(4); i > 0; --i) {
-                Span s = span(string());
-                s.weight = maybe(coin() ? FontWeight::Bold : FontWeight::Regular);
-                s.style = maybe(coin() ? FontStyle::Italic : FontStyle::Normal);
-                s.decoration = maybe(static_cast<TextDecoration>(text_.pick(3)));
-                if (coin()) s.color = string();
-                if (coin()) s.size = string();
-                t.contents.push_back(std::move(s));
-            }
-            return t;
-        }
-        case 1:
-            return Button{UriAction{string(), string()}};
-        default:
-            return Separator{};
-        }
-    }
-
-    testing::TextGenerator text_;
-};
-
-TEST(JsonFormProperties, CompactAndReadsBackAsTheSameRecord) {
-    RecordGenerator generate(42);
-    for (int i = 0; i < 5000; ++i) {
-        const FlexMessage message = generate.message();
-        const std::string json = to_json(message);
-        ASSERT_TRUE(testing::has_no_whitespace_outside_strings(json)) << json;
-        const auto read_back = testing::read_flex_message(json);
-        ASSERT_TRUE(read_back) << json;
-        ASSERT_EQ(*read_back, message) << json;
-    }
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ def test_the_failure_is_reported_on_standard_error(testing_module, capfd):
     assert "quenra: internal failure at " in err and err.rstrip().endswith(": visible")
 
 
-@pytest.mark.parametrize("writes", [0, 1, 5, 40])
+@pytest.mark.parametrize("writes", [0, 1, 5, 30])
 def test_serialization_failure_raises_panic(testing_module, writes):
     error = panic(lambda: testing_module.convert_with_failing_sink("*Hi*\n[Docs](u)", writes))
     assert type(error).__name__ == "PanicException"

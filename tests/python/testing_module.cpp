@@ -6,9 +6,9 @@
 #include <span>
 #include <string>
 
-#include "convert/convert.hpp"
+#include "convert/build.hpp"
 #include "failing_sink.hpp"
-#include "flex/write_message.hpp"
+#include "flex/write.hpp"
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
 #include "python/module.hpp"
@@ -57,7 +57,7 @@ PyObject* convert_with_failing_sink(PyObject* /*module*/, PyObject* const* args,
         const std::size_t writes = PyLong_AsSize_t(args[1]);
         if (PyErr_Occurred()) return nullptr;
         quenra::testing::FailingSink sink(writes);
-        quenra::write_message(quenra::convert(*text, {true, true}), sink);
+        quenra::write_document(quenra::read_markdown(*text, {true, true}), sink);
         return new_str(sink.written()).release();
     });
 }

@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "flex/model.hpp"
+#include "flex_model.hpp"
 
 namespace quenra::testing {
 

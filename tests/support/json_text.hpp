@@ -1,20 +1,25 @@
-// The JSON text of any record, for tests that compare records as text.
+// The JSON text of a document's message, for tests that compare it as text.
 #pragma once
 
 #include <string>
 
-#include "flex/serialize.hpp"
+#include "flex/write.hpp"
 
 namespace quenra::testing {
 
-// The JSON text of `record`, written in memory.
-template <class Record>
-std::string to_json(const Record& record) {
+// The JSON text of `tell`'s message, written in memory.
+template <class Tell>
+std::string message_json(Tell&& tell) {
     std::string out;
     StringSink sink(out);
-    (void)write_json(record, sink);  // the in-memory sink never fails
+    write_message(sink, std::forward<Tell>(tell));
     sink.flush();
     return out;
+}
+
+// The JSON text of the whole document's message.
+inline std::string document_json(const Document& document) {
+    return message_json([&](auto& writer) { tell_message(document, writer); });
 }
 
 }  // namespace quenra::testing

@@ -8,12 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/convert.hpp"
-#include "flex/serialize.hpp"
 #include "flex_json.hpp"
-#include "json_text.hpp"
+#include "flex_model.hpp"
 #include <quenra.hpp>
-#include "line/pieces.hpp"
+#include "line/repair.hpp"
 #include "text/unicode.hpp"
 #include "text/utf8.hpp"
 #include "line/uri.hpp"
@@ -33,18 +31,19 @@ inline std::string without_space_and_bangs(std::string_view text) {
     return out;
 }
 
-// The characters that spans show, each with the JSON of its span's look,
-// white space and "!" left out.
+// The characters that spans show, each with its span's look, white space
+// and "!" left out.
 struct ShownText {
     std::string text;
-    std::vector<std::string> looks;  // one per byte of `text`
+    std::vector<Span> looks;  // one per byte of `text`, without their text
 
     void add(std::string_view characters, const Span& span) {
-        const std::string look = to_json(Span{{}, span.weight, span.style, span.decoration, span.color, span.size});
+        const Span look{{}, span.weight, span.style, span.decoration, span.color, span.size};
         const std::string kept = without_space_and_bangs(characters);
         text += kept;
         looks.insert(looks.end(), kept.size(), look);
     }
+    void add(const Document& document, const Item& item) { add(document.characters(item), span_of({}, item.look)); }
     void add(const FlexMessage& message) {
         if (!message.contents.body) return;
         for (const Component& component : message.contents.body->contents) {
@@ -53,6 +52,16 @@ struct ShownText {
     }
     friend bool operator==(const ShownText&, const ShownText&) = default;
 };
+
+inline std::vector<UriAction> buttons_of(const Document& document) {
+    std::vector<UriAction> out;
+    for (const Item& item : document.items) {
+        if (item.kind != Item::Kind::Button) continue;
+        const ButtonText& button = document.buttons[item.index];
+        out.push_back(UriAction{std::string(document.view(button.label)), std::string(document.view(button.uri))});
+    }
+    return out;
+}
 
 inline std::vector<UriAction> buttons_of(const FlexMessage& message) {
     std::vector<UriAction> out;
@@ -150,20 +159,19 @@ inline std::string split_property_failure(std::string_view text, const ConvertOp
         for (UriAction& action : buttons_of(*message)) buttons.push_back(std::move(action));
         messages.push_back(std::move(*message));
     }
-    ShownText pieces_shown;
-    std::vector<UriAction> pieces_buttons;
+    const Document repaired = line::read_repaired(text, options, limits);
+    ShownText repaired_shown;
     bool unshown_text = false;
-    for (const line::Piece& piece : line::read_pieces(text, options, limits)) {
-        if (piece.kind == line::Piece::Kind::Shown) pieces_shown.add(piece.span.text, piece.span);
-        if (piece.kind == line::Piece::Kind::Button) pieces_buttons.push_back(piece.action);
-        if (piece.kind == line::Piece::Kind::Hidden && !is_blank(piece.span.text)) unshown_text = true;
+    for (const Item& item : repaired.items) {
+        if (item.kind == Item::Kind::Shown) repaired_shown.add(repaired, item);
+        if (item.kind == Item::Kind::Hidden && !is_blank(repaired.characters(item))) unshown_text = true;
     }
-    const std::string whole_alt = without_space_and_bangs(convert(text, options).altText);
+    const std::string whole_alt = without_space_and_bangs(read_flex_message(whole)->altText);
     if (!(unshown_text ? alt_texts_join_with_gaps : alt_texts_join)(messages, whole_alt)) {
         return "the parts' altTexts join to the whole's";
     }
-    if (shown != pieces_shown) return "the parts show the repaired document's characters in its styles";
-    if (buttons != pieces_buttons) return "the parts' buttons are the repaired document's";
+    if (shown != repaired_shown) return "the parts show the repaired document's characters in its styles";
+    if (buttons != buttons_of(repaired)) return "the parts' buttons are the repaired document's";
     return "";
 }
 
@@ -174,28 +182,29 @@ inline std::string split_property_failure(std::string_view text, const ConvertOp
 inline std::string repair_property_failure(std::string_view text, const LineLimits& limits) {
     using namespace split_detail;
     const ConvertOptions options{false, false};
-    const FlexMessage exact = convert(text, options);
+    const FlexMessage exact = *read_flex_message(quenra_json_with_options(text, options));
     ShownText exact_shown, repaired_shown;
     exact_shown.add(exact);
-    std::vector<UriAction> expected_buttons, repaired_buttons;
+    std::vector<UriAction> expected_buttons;
     for (const UriAction& action : buttons_of(exact)) {
         if (const auto uri = line::repair_uri(action.uri, limits)) {
             expected_buttons.push_back(UriAction{line::repair_label(action.label, *uri, limits), *uri});
         }
     }
-    for (const line::Piece& piece : line::read_pieces(text, options, limits)) {
-        if (piece.kind == line::Piece::Kind::Shown) repaired_shown.add(piece.span.text, piece.span);
-        if (piece.kind == line::Piece::Kind::Button) repaired_buttons.push_back(piece.action);
+    const Document repaired = line::read_repaired(text, options, limits);
+    for (const Item& item : repaired.items) {
+        if (item.kind == Item::Kind::Shown) repaired_shown.add(repaired, item);
     }
+    const std::vector<UriAction> repaired_buttons = buttons_of(repaired);
     if (exact_shown != repaired_shown) return "repairs keep the characters and their styles";
     if (expected_buttons.size() != repaired_buttons.size()) return "a button for every link LINE accepts";
     for (std::size_t i = 0; i < expected_buttons.size(); ++i) {
         const UriAction& expected = expected_buttons[i];
-        const UriAction& repaired = repaired_buttons[i];
+        const UriAction& button = repaired_buttons[i];
         // A label of huge grapheme clusters may be cut further to fit a message.
-        const bool label_ok = repaired.label == expected.label ||
-                              (repaired.label.ends_with("\u2026") && repaired.label.size() < expected.label.size());
-        if (repaired.uri != expected.uri || !label_ok) return "buttons are the links' with repairs";
+        const bool label_ok = button.label == expected.label ||
+                              (button.label.ends_with("\u2026") && button.label.size() < expected.label.size());
+        if (button.uri != expected.uri || !label_ok) return "buttons are the links' with repairs";
     }
     return "";
 }

@@ -1,4 +1,5 @@
-// The Flex message records that a conversion produces.
+// The Flex message as records, for the tests: what their independent reader
+// of the JSON output (flex_json.hpp) makes of a message.
 //
 // Plain value types: a parent owns its children, optional fields are optional
 // values, and nothing is shared. Fields are declared in the order in which
@@ -9,8 +10,11 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
+
+#include "flex/message.hpp"
 
 namespace quenra {
 
@@ -84,5 +88,52 @@ struct FlexMessage {
 
     friend bool operator==(const FlexMessage&, const FlexMessage&) = default;
 };
+
+namespace testing {
+
+// The span fields that a look sets, as the writer writes them.
+inline Span span_of(std::string text, const Look& look) {
+    Span span{std::move(text), {}, {}, {}, {}, {}};
+    if (look.bold) span.weight = FontWeight::Bold;
+    if (look.italic) span.style = FontStyle::Italic;
+    if (look.decoration == Look::Decoration::Underline) span.decoration = TextDecoration::Underline;
+    if (look.decoration == Look::Decoration::LineThrough) span.decoration = TextDecoration::LineThrough;
+    constexpr const char* COLORS[] = {nullptr, "#CCCCCC", "#1689FC", "#CC0000"};
+    if (const char* color = COLORS[static_cast<int>(look.color)]) span.color = color;
+    if (look.small) span.size = "sm";
+    return span;
+}
+
+// A MessageOut that makes the records of the message it is told.
+class RecordsOf {
+public:
+    void begin_message(std::string_view alt_text) { message_.altText = alt_text; }
+    void begin_box(Box box) {
+        auto& slot = box == Box::Body ? message_.contents.body : message_.contents.footer;
+        slot = FlexBox{{}, std::string(box == Box::Body ? "md" : "sm"),
+                       box == Box::Body ? std::nullopt : std::optional<std::string>("#F0F0F0")};
+        box_ = &*slot;
+    }
+    void end_box(Box) {}
+    void begin_text() { box_->contents.push_back(Text{true, {}}); }
+    void end_text() {}
+    void begin_span() { span_text_.clear(); }
+    void span_text(std::string_view characters) { span_text_ += characters; }
+    void end_span(const Look& look) { std::get<Text>(box_->contents.back()).contents.push_back(span_of(span_text_, look)); }
+    void button(std::string_view label, std::string_view uri) {
+        box_->contents.push_back(Button{UriAction{std::string(label), std::string(uri)}});
+    }
+    void separator() { box_->contents.push_back(Separator{}); }
+    void end_message() {}
+
+    const FlexMessage& message() const noexcept { return message_; }
+
+private:
+    FlexMessage message_;
+    FlexBox* box_ = nullptr;
+    std::string span_text_;
+};
+
+}  // namespace testing
 
 }  // namespace quenra

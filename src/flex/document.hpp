@@ -1,0 +1,108 @@
+// A Flex message as the readings make it and as the writer, the cutter and
+// LINE's rules take it: flat, in reading order.
+//
+// Every character that the message holds is in `text`, in reading order:
+// the characters its spans show, those it only lists in its altText (a code
+// block inside a styled run, the line end after a standalone link), and the
+// labels of standalone links. Together they are the message's altText. Each
+// item owns the next stretch of `text`, so that any run of items owns one
+// stretch of it. A span may be made of several items: consecutive shown items
+// of one look that merge are written as one span.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenra {
+
+// What shown text looks like: what its styles set. Link blue comes with an
+// underline only where a reading puts both.
+struct Look {
+    enum class Decoration : std::uint8_t { None, Underline, LineThrough };
+    enum class Color : std::uint8_t { None, Spoiler, Link, Code };
+
+    bool bold = false;
+    bool italic = false;
+    Decoration decoration = Decoration::None;
+    Color color = Color::None;
+    bool small = false;
+
+    friend constexpr bool operator==(const Look&, const Look&) = default;
+};
+
+// Code, inline or in a block: red and small, whatever the styles around it.
+inline constexpr Look CODE_LOOK{.color = Look::Color::Code, .small = true};
+
+// Characters a document refers to: a stretch of its text, of its own
+// strings (repaired labels and URIs), or of the input it was read from.
+struct Ref {
+    enum class In : std::uint8_t { Text, Strings, Input };
+    In in = In::Text;
+    std::size_t offset = 0;
+    std::size_t length = 0;
+};
+
+struct Item {
+    enum class Kind : std::uint8_t {
+        Shown,   // characters of a span
+        Hidden,  // characters of the altText only
+        Button,  // a footer button; its characters, if any, are a standalone link's label
+    };
+    Kind kind;
+    // Shown: joins the span of the shown item before it, when that one
+    // merges too and looks the same. Code never merges.
+    bool merges = false;
+    // Button: a standalone link's, which may start a message of its own.
+    bool standalone = false;
+    Look look;  // Shown
+    // Shown: the text component it belongs to; Button: its entry in `buttons`.
+    std::size_t index = 0;
+    std::size_t begin = 0;  // its characters: text[begin, end)
+    std::size_t end = 0;
+
+    std::size_t size() const noexcept { return end - begin; }
+};
+
+struct ButtonText {
+    Ref label;
+    Ref uri;
+};
+
+struct Document {
+    std::string_view input;
+    std::string text;
+    std::string strings;
+    std::vector<Item> items;
+    std::vector<ButtonText> buttons;
+
+    std::string_view view(const Ref& ref) const noexcept {
+        const std::string_view whole = ref.in == Ref::In::Text ? std::string_view(text)
+                                       : ref.in == Ref::In::Strings ? std::string_view(strings)
+                                                                    : input;
+        return whole.substr(ref.offset, ref.length);
+    }
+    std::string_view characters(const Item& item) const noexcept {
+        return std::string_view(text).substr(item.begin, item.size());
+    }
+    // `text` as a stretch of the input, when it is one.
+    Ref input_ref(std::string_view part) const noexcept {
+        return Ref{Ref::In::Input, static_cast<std::size_t>(part.data() - input.data()), part.size()};
+    }
+    // Keeps `value` among the document's own strings.
+    Ref keep(std::string_view value) {
+        const Ref ref{Ref::In::Strings, strings.size(), value.size()};
+        strings.append(value);
+        return ref;
+    }
+};
+
+// True when shown item `after`, directly after `before` in one component,
+// continues its span.
+constexpr bool joins(const Item& before, const Item& after) noexcept {
+    return before.merges && after.merges && before.look == after.look;
+}
+
+}  // namespace quenra

@@ -1,0 +1,136 @@
+// The JSON text of a Flex message, written part by part as tell_message
+// (message.hpp) tells them: compact, every object's "type" first, members in
+// one fixed order, absent members left out.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include <quenra/internal_failure.hpp>
+#include "flex/document.hpp"
+#include "flex/json_writer.hpp"
+#include "flex/message.hpp"
+
+namespace quenra {
+
+// A MessageOut that writes JSON text into a JsonWriter. It also measures
+// the bubble: the bytes of the JSON text that "contents" holds.
+template <class Sink>
+class MessageWriter {
+public:
+    explicit MessageWriter(JsonWriter<Sink>& json) noexcept : json_(json) {}
+
+    void begin_message(std::string_view alt_text) {
+        json_.literal(R"({"type":"flex","altText":)");
+        json_.string(alt_text);
+        json_.literal(R"(,"contents":)");
+        bubble_start_ = json_.written();
+        json_.literal(R"({"type":"bubble")");
+    }
+    void end_message() {
+        json_.literal("}");
+        bubble_bytes_ = json_.written() - bubble_start_;
+        json_.literal("}");
+    }
+
+    void begin_box(Box box) {
+        json_.literal(box == Box::Body ? R"(,"body":{"type":"box","layout":"vertical","contents":[)"
+                                       : R"(,"footer":{"type":"box","layout":"vertical","contents":[)");
+        first_component_ = true;
+    }
+    void end_box(Box box) {
+        json_.literal(box == Box::Body ? R"(],"spacing":"md"})" : R"(],"spacing":"sm","backgroundColor":"#F0F0F0"})");
+    }
+
+    void begin_text() {
+        json_.literal(component() ? R"({"type":"text","wrap":true,"contents":[)"
+                                  : R"(,{"type":"text","wrap":true,"contents":[)");
+        first_span_ = true;
+    }
+    void end_text() { json_.literal("]}"); }
+
+    void begin_span() {
+        json_.literal(first_span_ ? R"({"type":"span","text":")" : R"(,{"type":"span","text":")");
+        first_span_ = false;
+    }
+    void span_text(std::string_view characters) { json_.escaped(characters); }
+    void end_span(const Look& look) {
+        json_.literal("\"");
+        if (look.bold) json_.literal(R"(,"weight":"bold")");
+        if (look.italic) json_.literal(R"(,"style":"italic")");
+        if (look.decoration == Look::Decoration::Underline) json_.literal(R"(,"decoration":"underline")");
+        if (look.decoration == Look::Decoration::LineThrough) json_.literal(R"(,"decoration":"line-through")");
+        if (look.color == Look::Color::Spoiler) json_.literal(R"(,"color":"#CCCCCC")");
+        if (look.color == Look::Color::Link) json_.literal(R"(,"color":"#1689FC")");
+        if (look.color == Look::Color::Code) json_.literal(R"(,"color":"#CC0000")");
+        json_.literal(look.small ? R"(,"size":"sm"})" : "}");
+    }
+
+    void button(std::string_view label, std::string_view uri) {
+        json_.literal(component() ? R"({"type":"button","action":{"type":"uri","label":)"
+                                  : R"(,{"type":"button","action":{"type":"uri","label":)");
+        json_.string(label);
+        json_.literal(R"(,"uri":)");
+        json_.string(uri);
+        json_.literal(R"(},"style":"link","height":"sm"})");
+    }
+    void separator() { json_.literal(component() ? R"({"type":"separator"})" : R"(,{"type":"separator"})"); }
+
+    // The bytes of the bubble, once the message is written.
+    std::size_t bubble_bytes() const noexcept { return bubble_bytes_; }
+
+private:
+    // True for the first component of a box (no comma before it).
+    bool component() noexcept { return std::exchange(first_component_, false); }
+
+    JsonWriter<Sink>& json_;
+    std::size_t bubble_start_ = 0;
+    std::size_t bubble_bytes_ = 0;
+    bool first_component_ = true;
+    bool first_span_ = true;
+};
+
+// Writes what `tell` tells a MessageWriter into `sink` and returns the
+// bubble's size in bytes. A sink that fails breaks an invariant of the
+// library (the in-memory one never does), so the failure is raised.
+template <class Sink, class Tell>
+std::size_t write_message(Sink& sink, Tell&& tell) {
+    JsonWriter<Sink> json(sink);
+    MessageWriter<Sink> writer(json);
+    tell(writer);
+    if (json.failure()) fail("FlexMessage serialization failed: " + *json.failure());
+    return writer.bubble_bytes();
+}
+
+// Writes the whole document's message into `sink`; returns the bubble's size.
+template <class Sink>
+std::size_t write_document(const Document& document, Sink& sink) {
+    return write_message(sink, [&](auto& writer) { tell_message(document, writer); });
+}
+
+// The size of the bubble that `tell` tells a MessageWriter, counted
+// without writing it.
+template <class Tell>
+std::size_t bubble_size(Tell&& tell) {
+    SizeSink sink;
+    return write_message(sink, std::forward<Tell>(tell));
+}
+
+// The size of the bubble of a message that shows one button alone.
+inline std::size_t lone_button_size(std::string_view label, std::string_view uri) {
+    return bubble_size([&](auto& writer) {
+        writer.begin_message({});
+        writer.begin_box(Box::Footer);
+        writer.button(label, uri);
+        writer.end_box(Box::Footer);
+        writer.end_message();
+    });
+}
+
+// Room worth making for the JSON text of a message converted from a text of
+// `text_size` bytes: chat messages come out about six times their length.
+constexpr std::size_t expected_json_size(std::size_t text_size) noexcept { return 128 + 6 * text_size; }
+
+}  // namespace quenra

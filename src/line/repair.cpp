@@ -1,0 +1,47 @@
+#include "line/repair.hpp"
+
+#include "flex/write.hpp"
+#include "line/uri.hpp"
+#include "text/utf8.hpp"
+
+namespace quenra::line {
+
+LinkReading RepairedLinks::reading(const Link& link, bool after_bang) {
+    if (auto uri = repair_uri(link.url, limits_)) {
+        uris_.push_back(std::move(*uri));
+        return LinkReading::Button;
+    }
+    return after_bang && is_bang_link(link.url) ? LinkReading::TextWithoutBang : LinkReading::Text;
+}
+
+ButtonText RepairedLinks::button(Document& document, const Ref& label, const Link& /*link*/) {
+    const std::string uri = std::move(uris_.back());
+    uris_.pop_back();
+    return repaired_button(document, document.view(label), uri);
+}
+
+std::optional<ButtonText> RepairedLinks::standalone_button(Document& document, const Ref& label, const Link& link) {
+    const auto uri = repair_uri(link.url, limits_);
+    if (!uri || utf16_length(document.view(label)) > limits_.alt_text) return std::nullopt;
+    return repaired_button(document, document.view(label), *uri);
+}
+
+ButtonText RepairedLinks::repaired_button(Document& document, std::string_view label, std::string_view uri) const {
+    std::string shown = repair_label(label, uri, limits_);
+    // A label of very long grapheme clusters is cut further: a message must
+    // be able to hold the button alone.
+    for (std::size_t size = lone_button_size(shown, uri); size > limits_.bubble_bytes && shown.size() > 3;
+         size = lone_button_size(shown, uri)) {
+        const std::size_t excess = size - limits_.bubble_bytes;
+        shown = shorten_to_bytes(shown, shown.size() > excess + 3 ? shown.size() - excess - 3 : 0);
+    }
+    const Ref kept_label = document.keep(shown);
+    return ButtonText{kept_label, document.keep(uri)};
+}
+
+Document read_repaired(std::string_view text, const ConvertOptions& options, const LineLimits& limits) {
+    RepairedLinks links(limits);
+    return read_markdown(text, options, links);
+}
+
+}  // namespace quenra::line
