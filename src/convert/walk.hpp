@@ -58,20 +58,15 @@ concept LinkReadingBuilder = MarkdownBuilder<Builder> && requires(Builder& build
 constexpr Look run_look(Look look, RunStyle run) noexcept {
     switch (run) {
     case RunStyle::Bold:
-        look.bold = true;
-        break;
+        return look.with_bold();
     case RunStyle::Italic:
-        look.italic = true;
-        break;
+        return look.with_italic();
     case RunStyle::Underline:
-        look.decoration = Look::Decoration::Underline;
-        break;
+        return look.with_decoration(Look::Decoration::Underline);
     case RunStyle::Strikethrough:
-        look.decoration = Look::Decoration::LineThrough;
-        break;
+        return look.with_decoration(Look::Decoration::LineThrough);
     case RunStyle::Spoiler:
-        look.color = Look::Color::Spoiler;
-        break;
+        return look.with_color(Look::Color::Spoiler);
     }
     return look;
 }
@@ -79,11 +74,8 @@ constexpr Look run_look(Look look, RunStyle run) noexcept {
 // The look of a link's text: blue and underlined when links are decorated,
 // whatever colour or decoration was in force; otherwise the look around it.
 constexpr Look link_look(Look look, bool decorate_links) noexcept {
-    if (decorate_links) {
-        look.color = Look::Color::Link;
-        look.decoration = Look::Decoration::Underline;
-    }
-    return look;
+    if (!decorate_links) return look;
+    return look.with_color(Look::Color::Link).with_decoration(Look::Decoration::Underline);
 }
 
 // When the text after a link makes it standalone, the bytes to pass over: the

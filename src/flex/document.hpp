@@ -18,23 +18,38 @@
 
 namespace quenra {
 
-// What shown text looks like: what its styles set. Link blue comes with an
-// underline only where a reading puts both.
-struct Look {
+// What shown text looks like: what its styles set. One byte, compared as a
+// whole, since spans are merged where the looks of their items are equal.
+class Look {
+public:
     enum class Decoration : std::uint8_t { None, Underline, LineThrough };
     enum class Color : std::uint8_t { None, Spoiler, Link, Code };
 
-    bool bold = false;
-    bool italic = false;
-    Decoration decoration = Decoration::None;
-    Color color = Color::None;
-    bool small = false;
+    constexpr Look() noexcept = default;
+    constexpr Look(bool bold, bool italic, Decoration decoration, Color color, bool small) noexcept
+        : bits_(static_cast<std::uint8_t>(static_cast<unsigned>(bold) | static_cast<unsigned>(italic) << 1 |
+                                          static_cast<unsigned>(decoration) << 2 | static_cast<unsigned>(color) << 4 |
+                                          static_cast<unsigned>(small) << 6)) {}
 
-    friend constexpr bool operator==(const Look&, const Look&) = default;
+    constexpr bool bold() const noexcept { return (bits_ & 1) != 0; }
+    constexpr bool italic() const noexcept { return (bits_ >> 1 & 1) != 0; }
+    constexpr Decoration decoration() const noexcept { return static_cast<Decoration>(bits_ >> 2 & 3); }
+    constexpr Color color() const noexcept { return static_cast<Color>(bits_ >> 4 & 3); }
+    constexpr bool small() const noexcept { return (bits_ >> 6 & 1) != 0; }
+
+    constexpr Look with_bold() const noexcept { return {true, italic(), decoration(), color(), small()}; }
+    constexpr Look with_italic() const noexcept { return {bold(), true, decoration(), color(), small()}; }
+    constexpr Look with_decoration(Decoration to) const noexcept { return {bold(), italic(), to, color(), small()}; }
+    constexpr Look with_color(Color to) const noexcept { return {bold(), italic(), decoration(), to, small()}; }
+
+    friend constexpr bool operator==(Look, Look) noexcept = default;
+
+private:
+    std::uint8_t bits_ = 0;
 };
 
 // Code, inline or in a block: red and small, whatever the styles around it.
-inline constexpr Look CODE_LOOK{.color = Look::Color::Code, .small = true};
+inline constexpr Look CODE_LOOK{false, false, Look::Decoration::None, Look::Color::Code, true};
 
 // Characters a document refers to: a stretch of its text, of its own
 // strings (repaired labels and URIs), or of the input it was read from.

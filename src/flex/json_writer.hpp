@@ -8,6 +8,7 @@
 // A sink is any type with
 //     bool append(std::string_view bytes);   // false when the bytes were not taken
 //     std::string describe_failure() const;  // what went wrong, after a false
+//     std::size_t size() const;              // the bytes it took
 // Every writer operation returns false once the sink has failed; the first
 // failure's description is kept and nothing more reaches the sink.
 #pragma once
@@ -51,6 +52,39 @@ constexpr std::uint64_t json_escapes_in(std::uint64_t word) noexcept {
     const std::uint64_t quote = word ^ (ONES * '"');
     const std::uint64_t backslash = word ^ (ONES * '\\');
     return ((word - ONES * 0x20) | (quote - ONES) | (backslash - ONES)) & ~word & HIGHS;
+}
+
+// Writes the escape of `byte` (one that JSON_ESCAPES escapes) at `out`, two
+// or six bytes; returns their end.
+inline char* write_json_escape(unsigned char byte, char* out) noexcept {
+    const char escape = JSON_ESCAPES[byte];
+    *out++ = '\\';
+    if (escape != 'u') {
+        *out++ = escape;
+        return out;
+    }
+    constexpr std::string_view HEX = "0123456789abcdef";
+    const char rest[] = {'u', '0', '0', HEX[byte >> 4], HEX[byte & 0xF]};
+    std::memcpy(out, rest, sizeof rest);
+    return out + sizeof rest;
+}
+
+// The number of bytes that `bytes` (of `size`) starts with that a JSON
+// string holds as they are and that are ASCII: what a writer of characters
+// may copy without decoding. Eight bytes are tested at a time.
+inline std::size_t plain_ascii_prefix(const unsigned char* bytes, std::size_t size) noexcept {
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 8 <= size; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            if (const std::uint64_t special = json_escapes_in(word) | (word & 0x8080808080808080u); special != 0) {
+                return i + static_cast<std::size_t>(std::countr_zero(special)) / 8;
+            }
+        }
+    }
+    while (i < size && bytes[i] < 0x80 && JSON_ESCAPES[bytes[i]] == 0) ++i;
+    return i;
 }
 
 // The length of `bytes` written inside a JSON string, without the quotes.
@@ -172,25 +206,62 @@ concept LendsRoom = requires(Sink& sink, std::size_t size) {
     { Sink::BUFFER_SIZE } -> std::convertible_to<std::size_t>;
 };
 
+// A run of JSON text known when the program is built: punctuation, or a run
+// that never changes, such as {"type":"span","text":. Always ASCII.
+template <std::size_t N>
+struct JsonLiteral {
+    char text[N];
+
+    constexpr JsonLiteral(const char (&literal)[N]) noexcept {
+        for (std::size_t i = 0; i < N; ++i) text[i] = literal[i];
+    }
+    static constexpr std::size_t size = N - 1;
+    constexpr std::string_view view() const noexcept { return {text, size}; }
+};
+
+// A sink that writes characters of its own, not UTF-8: it takes the
+// writer's literals, which are ASCII, and escapes text itself.
+template <class Sink>
+concept WritesCharacters = requires(Sink& sink, std::string_view text) {
+    sink.template literal<",">();
+    sink.escaped(text);
+};
+
 template <class Sink>
 class JsonWriter {
 public:
     explicit JsonWriter(Sink& sink) noexcept : sink_(sink) {}
 
-    // Appends JSON text that is written already: punctuation, or a run that
-    // never changes, such as {"type":"span","text":.
-    bool literal(std::string_view json) { return put(json); }
+    // Appends a literal, copied in place into a sink that lends room or
+    // writes characters of its own.
+    template <JsonLiteral L>
+    [[gnu::always_inline]] bool literal() {
+        if constexpr (WritesCharacters<Sink>) {
+            sink_.template literal<L>();
+            return true;
+        } else if constexpr (LendsRoom<Sink>) {
+            static_assert(L.size <= Sink::BUFFER_SIZE);
+            std::memcpy(sink_.room(L.size), L.text, L.size);
+            sink_.commit(L.size);
+            return true;
+        } else {
+            return put(L.view());
+        }
+    }
 
     // The quoted, escaped text.
-    bool string(std::string_view text) { return put("\"") && escaped(text) && put("\""); }
+    bool string(std::string_view text) { return literal<"\"">() && escaped(text) && literal<"\"">(); }
 
     // The text escaped, without quotes: a string written in pieces. Bytes
     // that need no escape are appended in runs, one block per run; a sink
     // that lends room in its own buffer gets the text escaped right there.
     bool escaped(std::string_view text) {
+        if constexpr (WritesCharacters<Sink>) {
+            sink_.escaped(text);
+            return true;
+        }
         if constexpr (LendsRoom<Sink>) {
-            if (failure_) return false;
-            escape_into_room(text);
+            escape_into_room(text);  // such a sink never fails
             return true;
         }
         std::size_t run = 0;
@@ -207,71 +278,65 @@ public:
     const std::optional<std::string>& failure() const noexcept { return failure_; }
 
     // The bytes written so far.
-    std::size_t written() const noexcept { return written_; }
+    std::size_t written() const noexcept { return sink_.size(); }
 
 private:
     // The escaped text, written in pieces that fit the sink's room at the
     // worst (six bytes for each byte) and end on a character's end.
     void escape_into_room(std::string_view text) {
-        constexpr std::size_t PIECE = Sink::BUFFER_SIZE / 6;
+        constexpr std::size_t PIECE = (Sink::BUFFER_SIZE - 8) / 6;
         static_assert(PIECE >= 4, "a piece holds any character");
         while (!text.empty()) {
             std::size_t take = std::min(text.size(), PIECE);
             std::size_t end = take;
             while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
             if (end > 0) take = end;  // else a run of continuation bytes: no character to keep whole
-            char* const start = sink_.room(6 * take);
+            char* const start = sink_.room(6 * take + 8);
             char* const out = escape_piece(text.substr(0, take), start);
             sink_.commit(static_cast<std::size_t>(out - start));
-            written_ += static_cast<std::size_t>(out - start);
             text.remove_prefix(take);
         }
     }
 
     // Writes `text` escaped at `out`, which has room for six bytes for each
-    // of its bytes; returns the end of what was written. Eight bytes are
-    // tested at a time and stored at once, an escape then writing over
-    // those that follow it.
+    // of its bytes and eight more; returns the end of what was written.
+    // Eight bytes are tested at a time and stored at once (the last few
+    // padded with spaces), an escape then writing over those that follow it.
     static char* escape_piece(std::string_view text, char* out) noexcept {
         std::size_t i = 0;
         if constexpr (std::endian::native == std::endian::little) {
-            while (i + 8 <= text.size()) {
+            while (i < text.size()) {
+                const std::size_t take = std::min<std::size_t>(text.size() - i, 8);
                 std::uint64_t word;
-                std::memcpy(&word, text.data() + i, 8);
+                if (take == 8) {
+                    std::memcpy(&word, text.data() + i, 8);
+                } else {
+                    char padded[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+                    for (std::size_t k = 0; k < take; ++k) padded[k] = text[i + k];
+                    std::memcpy(&word, padded, 8);
+                }
                 std::memcpy(out, &word, 8);
                 const std::uint64_t found = json_escapes_in(word);
                 if (found == 0) {
-                    i += 8;
-                    out += 8;
+                    i += take;
+                    out += take;
                     continue;
                 }
-                const std::size_t passed = static_cast<std::size_t>(std::countr_zero(found)) / 8;
-                out = write_escape(static_cast<unsigned char>(text[i + passed]), out + passed);
+                const std::size_t passed = static_cast<std::size_t>(std::countr_zero(found)) / 8;  // within `take`
+                out = write_json_escape(static_cast<unsigned char>(text[i + passed]), out + passed);
                 i += passed + 1;
             }
+            return out;
         }
         for (; i < text.size(); ++i) {
             const auto byte = static_cast<unsigned char>(text[i]);
             if (JSON_ESCAPES[byte] == 0) {
                 *out++ = static_cast<char>(byte);
             } else {
-                out = write_escape(byte, out);
+                out = write_json_escape(byte, out);
             }
         }
         return out;
-    }
-
-    static char* write_escape(unsigned char byte, char* out) noexcept {
-        const char escape = JSON_ESCAPES[byte];
-        *out++ = '\\';
-        if (escape != 'u') {
-            *out++ = escape;
-            return out;
-        }
-        constexpr std::string_view HEX = "0123456789abcdef";
-        const char rest[] = {'u', '0', '0', HEX[byte >> 4], HEX[byte & 0xF]};
-        std::memcpy(out, rest, sizeof rest);
-        return out + sizeof rest;
     }
 
     // The first position at or after `from` whose byte needs an escape, or
@@ -296,21 +361,21 @@ private:
 
     bool put_escape(unsigned char byte) {
         char form[6];
-        return put(std::string_view(form, static_cast<std::size_t>(write_escape(byte, form) - form)));
+        return put(std::string_view(form, static_cast<std::size_t>(write_json_escape(byte, form) - form)));
     }
 
     bool put(std::string_view bytes) {
-        if (failure_) return false;
-        if (sink_.append(bytes)) {
-            written_ += bytes.size();
+        if constexpr (LendsRoom<Sink>) {
+            sink_.append(bytes);
             return true;
         }
+        if (failure_) return false;
+        if (sink_.append(bytes)) return true;
         failure_ = sink_.describe_failure();
         return false;
     }
 
     Sink& sink_;
-    std::size_t written_ = 0;
     std::optional<std::string> failure_;
 };
 

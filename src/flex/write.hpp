@@ -23,67 +23,103 @@ public:
     explicit MessageWriter(JsonWriter<Sink>& json) noexcept : json_(json) {}
 
     void begin_message(std::string_view alt_text) {
-        json_.literal(R"({"type":"flex","altText":)");
+        write<R"({"type":"flex","altText":)">();
         json_.string(alt_text);
-        json_.literal(R"(,"contents":)");
+        write<R"(,"contents":)">();
         bubble_start_ = json_.written();
-        json_.literal(R"({"type":"bubble")");
+        write<R"({"type":"bubble")">();
     }
     void end_message() {
-        json_.literal("}");
+        write<"}">();
         bubble_bytes_ = json_.written() - bubble_start_;
-        json_.literal("}");
+        write<"}">();
     }
 
     void begin_box(Box box) {
-        json_.literal(box == Box::Body ? R"(,"body":{"type":"box","layout":"vertical","contents":[)"
-                                       : R"(,"footer":{"type":"box","layout":"vertical","contents":[)");
+        if (box == Box::Body) {
+            write<R"(,"body":{"type":"box","layout":"vertical","contents":[)">();
+        } else {
+            write<R"(,"footer":{"type":"box","layout":"vertical","contents":[)">();
+        }
         first_component_ = true;
     }
     void end_box(Box box) {
-        json_.literal(box == Box::Body ? R"(],"spacing":"md"})" : R"(],"spacing":"sm","backgroundColor":"#F0F0F0"})");
+        if (box == Box::Body) {
+            write<R"(],"spacing":"md"})">();
+        } else {
+            write<R"(],"spacing":"sm","backgroundColor":"#F0F0F0"})">();
+        }
     }
 
     void begin_text() {
-        json_.literal(component() ? R"({"type":"text","wrap":true,"contents":[)"
-                                  : R"(,{"type":"text","wrap":true,"contents":[)");
+        comma_unless_first(first_component_);
+        write<R"({"type":"text","wrap":true,"contents":[)">();
         first_span_ = true;
     }
-    void end_text() { json_.literal("]}"); }
+    void end_text() { write<"]}">(); }
 
     void begin_span() {
-        json_.literal(first_span_ ? R"({"type":"span","text":")" : R"(,{"type":"span","text":")");
-        first_span_ = false;
+        comma_unless_first(first_span_);
+        write<R"({"type":"span","text":")">();
     }
     void span_text(std::string_view characters) { json_.escaped(characters); }
     void end_span(const Look& look) {
-        json_.literal("\"");
-        if (look.bold) json_.literal(R"(,"weight":"bold")");
-        if (look.italic) json_.literal(R"(,"style":"italic")");
-        if (look.decoration == Look::Decoration::Underline) json_.literal(R"(,"decoration":"underline")");
-        if (look.decoration == Look::Decoration::LineThrough) json_.literal(R"(,"decoration":"line-through")");
-        if (look.color == Look::Color::Spoiler) json_.literal(R"(,"color":"#CCCCCC")");
-        if (look.color == Look::Color::Link) json_.literal(R"(,"color":"#1689FC")");
-        if (look.color == Look::Color::Code) json_.literal(R"(,"color":"#CC0000")");
-        json_.literal(look.small ? R"(,"size":"sm"})" : "}");
+        write<"\"">();
+        if (look.bold()) write<R"(,"weight":"bold")">();
+        if (look.italic()) write<R"(,"style":"italic")">();
+        switch (look.decoration()) {
+        case Look::Decoration::None:
+            break;
+        case Look::Decoration::Underline:
+            write<R"(,"decoration":"underline")">();
+            break;
+        case Look::Decoration::LineThrough:
+            write<R"(,"decoration":"line-through")">();
+            break;
+        }
+        switch (look.color()) {
+        case Look::Color::None:
+            break;
+        case Look::Color::Spoiler:
+            write<R"(,"color":"#CCCCCC")">();
+            break;
+        case Look::Color::Link:
+            write<R"(,"color":"#1689FC")">();
+            break;
+        case Look::Color::Code:
+            write<R"(,"color":"#CC0000")">();
+            break;
+        }
+        if (look.small()) write<R"(,"size":"sm")">();
+        write<"}">();
     }
 
     void button(std::string_view label, std::string_view uri) {
-        json_.literal(component() ? R"({"type":"button","action":{"type":"uri","label":)"
-                                  : R"(,{"type":"button","action":{"type":"uri","label":)");
+        comma_unless_first(first_component_);
+        write<R"({"type":"button","action":{"type":"uri","label":)">();
         json_.string(label);
-        json_.literal(R"(,"uri":)");
+        write<R"(,"uri":)">();
         json_.string(uri);
-        json_.literal(R"(},"style":"link","height":"sm"})");
+        write<R"(},"style":"link","height":"sm"})">();
     }
-    void separator() { json_.literal(component() ? R"({"type":"separator"})" : R"(,{"type":"separator"})"); }
+    void separator() {
+        comma_unless_first(first_component_);
+        write<R"({"type":"separator"})">();
+    }
 
     // The bytes of the bubble, once the message is written.
     std::size_t bubble_bytes() const noexcept { return bubble_bytes_; }
 
 private:
-    // True for the first component of a box (no comma before it).
-    bool component() noexcept { return std::exchange(first_component_, false); }
+    template <JsonLiteral L>
+    [[gnu::always_inline]] void write() {
+        json_.template literal<L>();
+    }
+
+    // A comma before every item of a list but the first.
+    void comma_unless_first(bool& first) {
+        if (!std::exchange(first, false)) write<",">();
+    }
 
     JsonWriter<Sink>& json_;
     std::size_t bubble_start_ = 0;

@@ -5,12 +5,15 @@
 // from UTF-8 afterwards.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
 
+#include "flex/json_writer.hpp"
 #include "text/utf8.hpp"
 
 #if defined(__SSE2__)
@@ -36,24 +39,123 @@ constexpr std::uint32_t narrowest_limit(std::uint32_t seen) noexcept {
     return 0x10FFFF;
 }
 
-// Writes eight bytes as eight code units: with SSE2 (every x86-64) by
-// interleaving them with zeros, elsewhere one by one.
-template <class Unit>
-inline void widen_eight(const unsigned char* bytes, Unit* out) noexcept {
+// The number of ASCII bytes that `bytes` starts with, of its first `size`:
+// sixteen bytes are tested at a time with SSE2 (every x86-64), else eight.
+inline std::size_t ascii_prefix(const unsigned char* bytes, std::size_t size) noexcept {
+    std::size_t i = 0;
 #if defined(__SSE2__)
-    if constexpr (sizeof(Unit) > 1) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i halves = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes)), zero);
-        if constexpr (sizeof(Unit) == 2) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), halves);
-        } else {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi16(halves, zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi16(halves, zero));
-        }
-        return;
+    for (; i + 16 <= size; i += 16) {
+        const int high_bits = _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)));
+        if (high_bits != 0) return i + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(high_bits)));
     }
 #endif
-    for (std::size_t k = 0; k < 8; ++k) out[k] = static_cast<Unit>(bytes[k]);
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        if (const std::uint64_t high_bits = word & 0x8080808080808080u; high_bits != 0) {
+            if constexpr (std::endian::native == std::endian::little) {
+                return i + static_cast<std::size_t>(std::countr_zero(high_bits)) / 8;
+            }
+            break;
+        }
+    }
+    while (i < size && bytes[i] < 0x80) ++i;
+    return i;
+}
+
+// Text is written into a `str` in blocks of this many bytes.
+#if defined(__SSE2__)
+inline constexpr std::size_t BLOCK = 16;
+#else
+inline constexpr std::size_t BLOCK = 8;
+#endif
+
+// The number of bytes at the start of the block at `bytes` that are ASCII
+// and, when `ESCAPE`, need no escape in a JSON string (see JSON_ESCAPES):
+// those a writer of characters writes as they stand. BLOCK when all are.
+template <bool ESCAPE>
+inline std::size_t special_in_block(const unsigned char* bytes) noexcept {
+#if defined(__SSE2__)
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    // Bytes of 0x80 and above are negative, so they are below 0x20 too.
+    __m128i special = block;
+    if constexpr (ESCAPE) {
+        special = _mm_or_si128(_mm_cmplt_epi8(block, _mm_set1_epi8(0x20)),
+                               _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')),
+                                            _mm_cmpeq_epi8(block, _mm_set1_epi8('\\'))));
+    }
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+    return mask == 0 ? BLOCK : static_cast<std::size_t>(std::countr_zero(mask));
+#else
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    std::uint64_t special = word & 0x8080808080808080u;
+    if constexpr (ESCAPE) special |= json_escapes_in(word);
+    if (special == 0) return BLOCK;
+    if constexpr (std::endian::native == std::endian::little) {
+        return static_cast<std::size_t>(std::countr_zero(special)) / 8;
+    }
+    std::size_t i = 0;
+    while (bytes[i] < 0x80 && (!ESCAPE || JSON_ESCAPES[bytes[i]] == 0)) ++i;
+    return i;
+#endif
+}
+
+// Writes the block at `bytes` as BLOCK code units, whatever they are.
+template <class Unit>
+inline void widen_block(const unsigned char* bytes, Unit* out) noexcept {
+    if constexpr (sizeof(Unit) == 1) {
+        std::memcpy(out, bytes, BLOCK);
+        return;
+    }
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const __m128i low = _mm_unpacklo_epi8(block, zero);
+    const __m128i high = _mm_unpackhi_epi8(block, zero);
+    auto* const to = reinterpret_cast<__m128i*>(out);
+    if constexpr (sizeof(Unit) == 2) {
+        _mm_storeu_si128(to, low);
+        _mm_storeu_si128(to + 1, high);
+    } else {
+        _mm_storeu_si128(to, _mm_unpacklo_epi16(low, zero));
+        _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(low, zero));
+        _mm_storeu_si128(to + 2, _mm_unpacklo_epi16(high, zero));
+        _mm_storeu_si128(to + 3, _mm_unpackhi_epi16(high, zero));
+    }
+#else
+    for (std::size_t k = 0; k < BLOCK; ++k) out[k] = static_cast<Unit>(bytes[k]);
+#endif
+}
+
+// Writes `size` ASCII bytes as as many code units: a copy for one-byte
+// units; else, with SSE2, sixteen at a time interleaved with zeros.
+template <class Unit>
+inline void widen_ascii(const unsigned char* bytes, Unit* out, std::size_t size) noexcept {
+    if constexpr (sizeof(Unit) == 1) {
+        std::memcpy(out, bytes, size);
+        return;
+    }
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i low = _mm_unpacklo_epi8(sixteen, zero);
+        const __m128i high = _mm_unpackhi_epi8(sixteen, zero);
+        auto* const to = reinterpret_cast<__m128i*>(out + i);
+        if constexpr (sizeof(Unit) == 2) {
+            _mm_storeu_si128(to, low);
+            _mm_storeu_si128(to + 1, high);
+        } else {
+            _mm_storeu_si128(to, _mm_unpacklo_epi16(low, zero));
+            _mm_storeu_si128(to + 1, _mm_unpackhi_epi16(low, zero));
+            _mm_storeu_si128(to + 2, _mm_unpacklo_epi16(high, zero));
+            _mm_storeu_si128(to + 3, _mm_unpackhi_epi16(high, zero));
+        }
+    }
+#endif
+    for (; i < size; ++i) out[i] = static_cast<Unit>(bytes[i]);
 }
 
 // Writes the code points of `utf8` to `out`, which has room for `room`
@@ -71,19 +173,12 @@ CodeUnitsWritten append_code_units(std::string_view utf8, Unit* out, std::size_t
     Unit* const start = out;
     Unit* const end = out + room;
     while (i < size && out < end) {
-        // ASCII in blocks of eight, the common case by far.
-        for (std::uint64_t word; i + 8 <= size && end - out >= 8; i += 8, out += 8) {
-            std::memcpy(&word, bytes + i, 8);
-            if (word & 0x8080808080808080) break;
-            widen_eight(bytes + i, out);
-        }
+        // ASCII in runs, the common case by far.
+        const std::size_t run = ascii_prefix(bytes + i, std::min(size - i, static_cast<std::size_t>(end - out)));
+        widen_ascii(bytes + i, out, run);
+        i += run;
+        out += run;
         if (i == size || out == end) break;
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            *out++ = static_cast<Unit>(lead);
-            ++i;
-            continue;
-        }
         const CodePoint point = first_code_point(utf8.substr(i));
         if (point.value > limit) break;
         seen |= point.value;

@@ -136,13 +136,11 @@ private:
     const LineLimits* limits_ = &LINE_LIMITS;
 };
 
-// The messages as a list of `str`, made as `quenra` makes its result: they
-// hold few characters wider than those of the text they come from.
-Owned message_list(const std::vector<std::string>& messages, PyObject* text) {
+// The messages as a list of `str`.
+Owned message_list(const std::vector<std::string>& messages) {
     Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(messages.size())));
     for (std::size_t i = 0; i < messages.size(); ++i) {
-        Owned message = str_from_utf8(messages[i], PyUnicode_MAX_CHAR_VALUE(text));
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), message.release());
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_str(messages[i]).release());
     }
     return list;
 }
@@ -186,12 +184,14 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             // As `quenra` does, the message LINE accepts is written straight
             // into its str.
             limits.require_valid();
-            StrSink sink = StrSink::for_conversion_of(slots[0], (*conversion).text);
-            if (auto messages = line::split_into((*conversion).text, (*conversion).options, limits.get(), sink)) {
-                return message_list(*messages, slots[0]).release();
-            }
+            const ConversionArguments& arguments = *conversion;
+            std::optional<std::vector<std::string>> messages;
+            Owned passing = conversion_str(slots[0], arguments.text, [&](auto& sink) {
+                messages = line::split_into(arguments.text, arguments.options, limits.get(), sink);
+            });
+            if (messages) return message_list(*messages).release();
             Owned list = expect_object(PyList_New(1));
-            PyList_SET_ITEM(list.get(), 0, std::move(sink).finish().release());
+            PyList_SET_ITEM(list.get(), 0, passing.release());
             return list.release();
         });
     });

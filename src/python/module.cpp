@@ -114,9 +114,10 @@ PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posi
         auto conversion = conversion_arguments(slots);
         if (!conversion) return raise(std::move(conversion).take_error());
         if ((*conversion).text.empty()) return new_str(EMPTY_TEXT_JSON).release();
-        StrSink sink = StrSink::for_conversion_of(slots[0], (*conversion).text);
-        write_quenra_json((*conversion).text, (*conversion).options, sink);
-        return std::move(sink).finish().release();
+        const ConversionArguments& arguments = *conversion;
+        return conversion_str(slots[0], arguments.text, [&](auto& sink) {
+                   write_quenra_json(arguments.text, arguments.options, sink);
+               }).release();
     });
 }
 

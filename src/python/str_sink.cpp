@@ -5,10 +5,15 @@
 
 #include <quenra/internal_failure.hpp>
 #include "python/code_units.hpp"
+#include "text/utf8.hpp"
 
 namespace quenra::python {
 
 namespace {
+
+// UTF-8 goes in pieces of at most this many bytes, so that room is made for
+// the worst case of a piece rather than of a whole long text.
+constexpr std::size_t PIECE = 16 << 10;
 
 // A new `str` of `length` characters up to `limit`, its characters not yet
 // written.
@@ -32,98 +37,126 @@ void resize(Owned& str, std::size_t length) {
     }
 }
 
-// Copies the first `length` characters of `from` into the new `to`, which
-// holds characters as wide as they are.
-void copy_characters(const Owned& to, const Owned& from, std::size_t length) {
-    if (PyUnicode_CopyCharacters(to.get(), 0, from.get(), 0, static_cast<Py_ssize_t>(length)) < 0) {
-        PyErr_Clear();
-        fail("could not copy characters into a new str");
-    }
-}
-
-template <class Unit>
-CodeUnitsWritten append_to(void* data, std::size_t length, std::size_t capacity, std::string_view utf8,
-                           std::uint32_t limit, std::uint32_t& seen) noexcept {
-    return append_code_units(utf8, static_cast<Unit*>(data) + length, capacity - length, limit, seen);
+// The first piece of `utf8`, ending on a character's end where there is one.
+std::string_view first_piece(std::string_view utf8) noexcept {
+    if (utf8.size() <= PIECE) return utf8;
+    std::size_t end = PIECE;
+    while (end > PIECE - 3 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+    return utf8.substr(0, (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80 ? PIECE : end);
 }
 
 }  // namespace
 
-StrOutput::StrOutput(std::size_t capacity, Py_UCS4 max_character) noexcept
-    : limit_(narrowest_limit(max_character)), capacity_(std::max<std::size_t>(capacity, 1)) {}
+template <class Unit>
+StrSink<Unit>::StrSink(std::size_t capacity, Py_UCS4 max_character) noexcept
+    : limit_(narrowest_limit(max_character)), expected_(capacity) {}
 
-void StrOutput::reallocate(std::size_t capacity, std::uint32_t limit) {
-    Owned str = new_uninitialised_str(capacity, limit);
-    if (length_ > 0) copy_characters(str, str_, length_);
-    str_ = std::move(str);
-    data_ = PyUnicode_DATA(str_.get());
-    kind_ = PyUnicode_KIND(str_.get());
-    limit_ = limit;
-    capacity_ = capacity;
-}
-
-void StrOutput::write(std::string_view utf8) {
-    if (!str_) reallocate(std::max(capacity_, utf8.size()), limit_);
-    append(utf8);
-}
-
-void StrOutput::append(std::string_view utf8) {
-    // Every byte makes at most one character.
-    if (utf8.size() > capacity_ - length_) grow(utf8.size());
-    put(utf8);
-}
-
-void StrOutput::grow(std::size_t more) {
-    const std::size_t capacity = std::max(capacity_ + capacity_ / 2, length_ + more);
-    resize(str_, capacity);
-    data_ = PyUnicode_DATA(str_.get());
-    capacity_ = capacity;
-}
-
-void StrOutput::put(std::string_view utf8) {
-    while (!utf8.empty()) {
-        CodeUnitsWritten written{};
-        switch (kind_) {
-        case PyUnicode_1BYTE_KIND:
-            written = append_to<Py_UCS1>(data_, length_, capacity_, utf8, limit_, seen_);
-            break;
-        case PyUnicode_2BYTE_KIND:
-            written = append_to<Py_UCS2>(data_, length_, capacity_, utf8, limit_, seen_);
-            break;
-        default:
-            written = append_to<Py_UCS4>(data_, length_, capacity_, utf8, limit_, seen_);
-            break;
-        }
-        length_ += written.units_written;
-        utf8.remove_prefix(written.bytes_read);
-        if (utf8.empty()) break;
-        if (length_ == capacity_) {
-            grow(utf8.size());  // the room ran out
-        } else {
-            reallocate(capacity_, narrowest_limit(limit_ + 1));  // a character wider than the `str` holds
-        }
-    }
-}
-
-Owned StrOutput::finish(std::string_view last) && {
-    if (!str_ && last.empty()) return new_uninitialised_str(0, 0x7F);  // the empty str
+template <class Unit>
+void StrSink<Unit>::grow(std::size_t more) {
     if (!str_) {
-        // Room for as many characters as bytes, the most there can be: the
-        // `str` is cut to its length at the end.
-        reallocate(last.size(), limit_);
-        put(last);
+        // The first write makes the `str`, as large as expected.
+        capacity_ = std::max(expected_, more);
+        str_ = new_uninitialised_str(capacity_, limit_);
     } else {
-        append(last);
+        capacity_ = std::max(capacity_ + capacity_ / 2, length_ + more);
+        resize(str_, capacity_);
     }
+    data_ = PyUnicode_DATA(str_.get());
+}
+
+template <class Unit>
+template <bool ESCAPE>
+void StrSink<Unit>::put(std::string_view utf8) {
+    Unit* out = static_cast<Unit*>(data_) + length_;
+    Unit* const start = out;
+    std::size_t beyond_one_byte = 0;  // what the characters written take in UTF-8 beyond a byte each
+    // Writes `from`'s `size` bytes: a block (see code_units.hpp) at a time
+    // for as long as whole ones remain (`whole_blocks`), or to the end of a
+    // padded copy, whose padding is written as it stands. A block is stored
+    // whole, and a byte that is not written as it stands then written over
+    // the ones after it. Returns the bytes read.
+    const auto run = [&](const unsigned char* from, std::size_t size, bool whole_blocks) {
+        std::size_t i = 0;
+        while (whole_blocks ? size - i >= BLOCK : i < size) {
+            const std::size_t plain = std::min(special_in_block<ESCAPE>(from + i), size - i);
+            widen_block(from + i, out);
+            i += plain;
+            out += plain;
+            if (i == size || plain == BLOCK) continue;
+            if (from[i] < 0x80) {  // escaped
+                char form[6];
+                const char* const end = write_json_escape(from[i], form);
+                for (const char* c = form; c < end; ++c) *out++ = static_cast<Unit>(*c);
+                ++i;
+                continue;
+            }
+            const CodePoint point =
+                first_code_point(std::string_view(reinterpret_cast<const char*>(from) + i, size - i));
+            if (point.value > limit_) fail("a character wider than the str of the text converted");
+            seen_ |= point.value;
+            *out++ = static_cast<Unit>(point.value);
+            i += point.length;
+            beyond_one_byte += point.length - 1;
+        }
+        return i;
+    };
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t read = run(bytes, utf8.size(), true);
+    if (read < utf8.size()) {
+        unsigned char tail[2 * BLOCK];
+        std::memset(tail, ' ', sizeof tail);
+        std::memcpy(tail, bytes + read, utf8.size() - read);
+        run(tail, utf8.size() - read, false);
+    }
+    const auto written = static_cast<std::size_t>(out - start);
+    length_ += written;
+    utf8_size_ += written + beyond_one_byte;
+}
+
+template <class Unit>
+template <bool ESCAPE>
+void StrSink<Unit>::write(std::string_view utf8) {
+    while (!utf8.empty()) {
+        const std::string_view piece = first_piece(utf8);
+        // Every byte makes at most one character, or six when escaped; a
+        // whole block more is stored at once.
+        const std::size_t room = (ESCAPE ? 6 * piece.size() : piece.size()) + BLOCK;
+        if (room > capacity_ - length_) grow(room);
+        put<ESCAPE>(piece);
+        utf8.remove_prefix(piece.size());
+    }
+}
+
+template <class Unit>
+bool StrSink<Unit>::append(std::string_view utf8) {
+    write<false>(utf8);
+    return true;
+}
+
+template <class Unit>
+void StrSink<Unit>::escaped(std::string_view utf8) {
+    write<true>(utf8);
+}
+
+template <class Unit>
+Owned StrSink<Unit>::finish() && {
+    if (!str_) return new_uninitialised_str(0, 0x7F);  // the empty str
     const std::uint32_t needed = narrowest_limit(seen_);
     if (needed != limit_) {
-        // Fewer kinds of character came than the input had: a narrower `str`.
+        // Fewer kinds of character came than the text has: a narrower `str`.
         Owned str = new_uninitialised_str(length_, needed);
-        copy_characters(str, str_, length_);
+        if (PyUnicode_CopyCharacters(str.get(), 0, str_.get(), 0, static_cast<Py_ssize_t>(length_)) < 0) {
+            PyErr_Clear();
+            fail("could not copy characters into a new str");
+        }
         return str;
     }
     if (length_ != capacity_) resize(str_, length_);
     return std::move(str_);
 }
+
+template class StrSink<Py_UCS1>;
+template class StrSink<Py_UCS2>;
+template class StrSink<Py_UCS4>;
 
 }  // namespace quenra::python

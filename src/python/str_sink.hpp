@@ -1,15 +1,18 @@
 // StrSink: a JSON writer's sink that writes straight into the `str` it
 // returns, so that the result is written once instead of being written as
-// UTF-8 and then decoded into a `str`. The writer's pieces are gathered as
-// UTF-8 first and turned into characters a buffer at a time.
+// UTF-8 and then decoded into a `str`. The writer's literals go in as
+// characters made when the program is built; text to be escaped is escaped
+// and turned from UTF-8 into characters in one pass.
 #pragma once
 
 #include <Python.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "flex/json_writer.hpp"
 #include "flex/write.hpp"
@@ -17,67 +20,92 @@
 
 namespace quenra::python {
 
-// The characters of UTF-8 text, written into a `str` that it owns.
-class StrOutput {
+// `literal`'s characters as code units of type Unit.
+template <class Unit, JsonLiteral L>
+inline constexpr std::array<Unit, L.size> WIDENED = [] {
+    std::array<Unit, L.size> units{};
+    for (std::size_t i = 0; i < L.size; ++i) units[i] = static_cast<Unit>(L.text[i]);
+    return units;
+}();
+
+// Writes into a `str` whose characters are code units of type Unit: one
+// byte, two or four, the kind of the `str` that a conversion converts.
+template <class Unit>
+class StrSink {
 public:
-    // An output whose text is expected to take about `capacity` characters,
-    // up to `max_character`: the widest that the text is expected to hold (a
-    // conversion's result holds nothing wider than its input). A wider one
-    // makes the output widen its `str`. The `str` is made by the first
-    // write, or by `finish` when nothing was written before. Every call
-    // raises std::bad_alloc when memory runs out.
-    StrOutput(std::size_t capacity, Py_UCS4 max_character) noexcept;
+    // A sink whose text is expected to take about `capacity` characters, none
+    // wider than `max_character` (a conversion's result holds nothing wider
+    // than its input), which a Unit holds. Every call raises std::bad_alloc
+    // when memory runs out.
+    StrSink(std::size_t capacity, Py_UCS4 max_character) noexcept;
 
-    // Appends the characters of UTF-8 text; grows or widens the `str` as
-    // needed.
-    void write(std::string_view utf8);
+    // The sink of a JSON writer (flex/json_writer.hpp).
+    template <JsonLiteral L>
+    [[gnu::always_inline]] void literal() {
+        if (L.size > capacity_ - length_) grow(L.size);
+        std::memcpy(static_cast<Unit*>(data_) + length_, WIDENED<Unit, L>.data(), L.size * sizeof(Unit));
+        length_ += L.size;
+        utf8_size_ += L.size;
+    }
+    bool append(std::string_view utf8);
+    void escaped(std::string_view utf8);
+    std::string describe_failure() const { return {}; }
+    // The length of the text written so far in UTF-8, as a JSON writer
+    // measures what it wrote.
+    std::size_t size() const noexcept { return utf8_size_; }
 
-    // The `str` of everything written and then `last`, exactly as
-    // PyUnicode_FromStringAndSize would have made it from the UTF-8 text: of
-    // the narrowest kind that holds its characters. A text written by this
-    // call alone, the common case, gets its `str` made here, in one pass.
-    // The output is spent afterwards.
-    Owned finish(std::string_view last) &&;
+    // The `str` of everything written, exactly as PyUnicode_FromStringAndSize
+    // would have made it from the UTF-8 text: of the narrowest kind that
+    // holds its characters. The sink is spent afterwards.
+    Owned finish() &&;
 
 private:
-    // A new `str` of the current capacity, its characters up to `limit`, with
-    // the characters written so far copied in.
-    void reallocate(std::size_t capacity, std::uint32_t limit);
-    // Appends the characters of UTF-8 text: `append` first makes room for
-    // as many as it has bytes, `put` grows the `str` only when it runs out.
-    void append(std::string_view utf8);
-    void put(std::string_view utf8);
     // Room for `more` characters beyond those written.
     void grow(std::size_t more);
+    template <bool ESCAPE>
+    void write(std::string_view utf8);
+    template <bool ESCAPE>
+    void put(std::string_view utf8);
 
     Owned str_;
     void* data_ = nullptr;
-    int kind_ = PyUnicode_1BYTE_KIND;
-    std::uint32_t limit_ = 0x7F;  // the widest character the `str` may hold
-    std::uint32_t seen_ = 0;      // every character written, ORed together
+    std::uint32_t limit_;     // the widest character expected
+    std::uint32_t seen_ = 0;  // every character written, ORed together
     std::size_t length_ = 0;
-    std::size_t capacity_ = 0;  // before the `str` is made: the room expected
+    std::size_t capacity_ = 0;  // of the `str`, once there is one
+    std::size_t expected_;
+    std::size_t utf8_size_ = 0;
 };
 
-class StrSink : public BufferedSink<StrOutput> {
-public:
-    StrSink(std::size_t capacity, Py_UCS4 max_character) : BufferedSink(StrOutput(capacity, max_character)) {}
+extern template class StrSink<Py_UCS1>;
+extern template class StrSink<Py_UCS2>;
+extern template class StrSink<Py_UCS4>;
 
-    // A sink for the result of converting `text`, the UTF-8 form of the `str`
-    // `text_object`: the result holds no character wider than the text's.
-    static StrSink for_conversion_of(PyObject* text_object, std::string_view text) {
-        return StrSink(expected_json_size(text.size()), PyUnicode_MAX_CHAR_VALUE(text_object));
+// Runs `write(sink)` with a StrSink of the kind of the `str` `text_object`,
+// expecting about `capacity` characters, and returns the sink's `str`.
+template <class Write>
+Owned write_str_like(PyObject* text_object, std::size_t capacity, Write&& write) {
+    const Py_UCS4 max_character = PyUnicode_MAX_CHAR_VALUE(text_object);
+    const auto with = [&]<class Unit>(StrSink<Unit> sink) {
+        write(sink);
+        return std::move(sink).finish();
+    };
+    switch (PyUnicode_KIND(text_object)) {
+    case PyUnicode_1BYTE_KIND:
+        return with(StrSink<Py_UCS1>(capacity, max_character));
+    case PyUnicode_2BYTE_KIND:
+        return with(StrSink<Py_UCS2>(capacity, max_character));
+    default:
+        return with(StrSink<Py_UCS4>(capacity, max_character));
     }
+}
 
-    // The `str` of everything appended (see StrOutput::finish).
-    Owned finish() && { return std::move(output()).finish(take_buffered()); }
-};
-
-// The `str` of UTF-8 text whose characters are expected to be at most
-// `max_character` wide: what PyUnicode_FromStringAndSize makes of it, made
-// in one pass when that holds.
-inline Owned str_from_utf8(std::string_view utf8, Py_UCS4 max_character) {
-    return StrOutput(utf8.size(), max_character).finish(utf8);
+// The `str` of a conversion of the `str` `text_object`, whose UTF-8 form is
+// `text`, as `write(sink)` writes it: of the text's kind, as its result
+// holds nothing wider (narrowed when it holds less).
+template <class Write>
+Owned conversion_str(PyObject* text_object, std::string_view text, Write&& write) {
+    return write_str_like(text_object, expected_json_size(text.size()), std::forward<Write>(write));
 }
 
 }  // namespace quenra::python

@@ -53,7 +53,7 @@ void tell_sample(Out& out, std::vector<std::pair<std::string_view, Look>> spans,
 }
 
 TEST(MessageJson, ExactLines) {
-    EXPECT_EQ(message_json([](auto& out) { tell_sample(out, {{"Hi", Look{.bold = true}}}, {}, "Hi"); }),
+    EXPECT_EQ(message_json([](auto& out) { tell_sample(out, {{"Hi", Look().with_bold()}}, {}, "Hi"); }),
               R"({"type":"flex","altText":"Hi","contents":{"type":"bubble","body":{"type":"box","layout":"vertical",)"
               R"("contents":[{"type":"text","wrap":true,"contents":[{"type":"span","text":"Hi","weight":"bold"}]}],)"
               R"("spacing":"md"}}})");
@@ -125,8 +125,8 @@ private:
             for (std::size_t i = text_.pick(4); i > 0; --i) {
                 out.begin_span();
                 for (std::size_t piece = text_.pick(3); piece > 0; --piece) out.span_text(string());
-                out.end_span(Look{coin(), coin(), static_cast<Look::Decoration>(text_.pick(3)),
-                                  static_cast<Look::Color>(text_.pick(4)), coin()});
+                out.end_span(Look(coin(), coin(), static_cast<Look::Decoration>(text_.pick(3)),
+                                  static_cast<Look::Color>(text_.pick(4)), coin()));
             }
             out.end_text();
             break;
@@ -157,7 +157,7 @@ TEST(MessageJsonProperties, CompactAndReadsBackAsTheMessageTold) {
 
 TEST(MessageJson, WritingStopsAtTheFirstFailedWrite) {
     const auto tell = [](auto& out) {
-        tell_sample(out, {{"b\n", Look{.bold = true}}, {"\"q\"", Look{}}}, {{"L", "u"}}, "alt\ttext");
+        tell_sample(out, {{"b\n", Look().with_bold()}, {"\"q\"", Look{}}}, {{"L", "u"}}, "alt\ttext");
     };
     const std::string full = message_json(tell);
     testing::FailingSink unlimited(SIZE_MAX);

@@ -64,12 +64,14 @@ def test_result_str_is_the_decoded_json(testing_module):
                 assert got == expected, text
 
 
-@pytest.mark.parametrize("max_character", [0x7F, 0xFF, 0xFFFF, 0x10FFFF])
+@pytest.mark.parametrize("like", ["a", "é", "日", "😀"])
 @pytest.mark.parametrize("capacity", [1, 64])
 @pytest.mark.parametrize("piece", [1, 7, 10_000])
-def test_str_sink_widens_grows_and_narrows(testing_module, max_character, capacity, piece):
-    # Texts of each width after ASCII, written into a sink made for any width:
-    # the sink widens for a wider character, grows past its first room, and
-    # ends with the narrowest str.
-    for text in ["", "abc" * 40, "é" + "a" * 50, "a" * 50 + "ſ" + "é", "日é" * 30 + "😀", "😀" + "a" * 70]:
-        assert testing_module.through_str_sink(text, max_character, capacity, piece) == text
+def test_str_sink_grows_narrows_and_escapes(testing_module, like, capacity, piece):
+    # Texts of each width, written into a sink of the kind of a str at least
+    # as wide: the sink grows past its first room and ends with the narrowest
+    # str; escaped, the text is the inside of its JSON string.
+    texts = ["", "abc" * 40, "é" + "a" * 50, "a" * 50 + "ſ" + "é", "日é" * 30 + "😀", "😀" + "a\n\"" * 70]
+    for text in (t for t in texts if max(t, default="a") <= max(like, "\x7f")):
+        assert testing_module.through_str_sink(text, like, capacity, piece, False) == text
+        assert testing_module.through_str_sink(text, like, capacity, piece, True) == json.dumps(text, ensure_ascii=False)[1:-1]

@@ -21,6 +21,7 @@ public:
     }
     std::string describe_failure() const { return "disk full after " + std::to_string(capacity_) + " writes"; }
 
+    std::size_t size() const { return written_.size(); }
     std::size_t calls() const { return calls_; }
     const std::string& written() const { return written_; }
 

@@ -94,13 +94,13 @@ namespace testing {
 // The span fields that a look sets, as the writer writes them.
 inline Span span_of(std::string text, const Look& look) {
     Span span{std::move(text), {}, {}, {}, {}, {}};
-    if (look.bold) span.weight = FontWeight::Bold;
-    if (look.italic) span.style = FontStyle::Italic;
-    if (look.decoration == Look::Decoration::Underline) span.decoration = TextDecoration::Underline;
-    if (look.decoration == Look::Decoration::LineThrough) span.decoration = TextDecoration::LineThrough;
+    if (look.bold()) span.weight = FontWeight::Bold;
+    if (look.italic()) span.style = FontStyle::Italic;
+    if (look.decoration() == Look::Decoration::Underline) span.decoration = TextDecoration::Underline;
+    if (look.decoration() == Look::Decoration::LineThrough) span.decoration = TextDecoration::LineThrough;
     constexpr const char* COLORS[] = {nullptr, "#CCCCCC", "#1689FC", "#CC0000"};
-    if (const char* color = COLORS[static_cast<int>(look.color)]) span.color = color;
-    if (look.small) span.size = "sm";
+    if (const char* color = COLORS[static_cast<int>(look.color())]) span.color = color;
+    if (look.small()) span.size = "sm";
     return span;
 }
 
