@@ -150,10 +150,12 @@ private:
     std::size_t component_ = 0;
 };
 
-// The document that `text` makes, read with `links` as its link policy.
+// The document that `text` makes, read with `links` as its link policy, in
+// `memory`.
 template <LinkPolicy Links>
-Document read_markdown(std::string_view text, const ConvertOptions& options, Links& links) {
-    Document document;
+Document read_markdown(std::string_view text, const ConvertOptions& options, Links& links,
+                       std::pmr::memory_resource* memory = std::pmr::get_default_resource()) {
+    Document document(memory);
     document.input = text;
     document.text.reserve(text.size());  // the plain text is never longer
     document.items.reserve(16);
@@ -163,9 +165,10 @@ Document read_markdown(std::string_view text, const ConvertOptions& options, Lin
 }
 
 // The exact conversion's document.
-inline Document read_markdown(std::string_view text, const ConvertOptions& options) {
+inline Document read_markdown(std::string_view text, const ConvertOptions& options,
+                              std::pmr::memory_resource* memory = std::pmr::get_default_resource()) {
     ExactLinks links;
-    return read_markdown(text, options, links);
+    return read_markdown(text, options, links, memory);
 }
 
 }  // namespace quenra

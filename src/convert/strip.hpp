@@ -11,9 +11,10 @@ namespace quenra {
 namespace strip_detail {
 
 // A builder of the document walk that keeps the plain text only.
+template <class String>
 class PlainText {
 public:
-    explicit PlainText(std::string& out) noexcept : out_(out) {}
+    explicit PlainText(String& out) noexcept : out_(out) {}
 
     void text(std::string_view characters, const Look&) { out_.append(characters); }
     void inline_code(std::string_view code) { out_.append(code); }
@@ -24,7 +25,7 @@ public:
     bool standalone_link(const Link&, std::string_view) const noexcept { return false; }
 
 private:
-    std::string& out_;
+    String& out_;
 };
 
 }  // namespace strip_detail
@@ -32,11 +33,11 @@ private:
 // Appends the plain text of `text` to `out`: escapes resolved; style
 // delimiters, link targets and code fences dropped; the text of every styled
 // run, link and code span kept. It is never longer than `text`.
-template <class Search = DefaultSearch>
-void append_plain_text(std::string_view text, std::string& out) {
-    strip_detail::PlainText builder(out);
+template <class Search = DefaultSearch, class String>
+void append_plain_text(std::string_view text, String& out) {
+    strip_detail::PlainText<String> builder(out);
     constexpr ConvertOptions NO_SWITCHES{false, false};
-    DocumentWalk<strip_detail::PlainText, Search>(builder, NO_SWITCHES).read_text(text, Look{});
+    DocumentWalk<strip_detail::PlainText<String>, Search>(builder, NO_SWITCHES).read_text(text, Look{});
 }
 
 // The plain text of `text`, as append_plain_text makes it.

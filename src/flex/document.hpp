@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,12 +87,36 @@ struct ButtonText {
     Ref uri;
 };
 
+// Memory for the documents of short texts, which chat messages are: one
+// block, on the stack of whoever reads one, so that reading and writing it
+// allocates nothing. A longer text's document takes memory as usual.
+class DocumentMemory {
+public:
+    DocumentMemory() noexcept = default;
+    DocumentMemory(const DocumentMemory&) = delete;
+    DocumentMemory& operator=(const DocumentMemory&) = delete;
+
+    // The memory for the document of a text of `text_size` bytes.
+    std::pmr::memory_resource* for_text(std::size_t text_size) noexcept {
+        return text_size <= SHORT_TEXT ? &arena_ : std::pmr::get_default_resource();
+    }
+
+private:
+    // A document takes about ten bytes per byte of chat text.
+    static constexpr std::size_t SHORT_TEXT = 512;
+    alignas(std::max_align_t) std::byte block_[8192];
+    std::pmr::monotonic_buffer_resource arena_{block_, sizeof block_, std::pmr::get_default_resource()};
+};
+
 struct Document {
+    explicit Document(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
+        : text(memory), strings(memory), items(memory), buttons(memory) {}
+
     std::string_view input;
-    std::string text;
-    std::string strings;
-    std::vector<Item> items;
-    std::vector<ButtonText> buttons;
+    std::pmr::string text;
+    std::pmr::string strings;
+    std::pmr::vector<Item> items;
+    std::pmr::vector<ButtonText> buttons;
 
     std::string_view view(const Ref& ref) const noexcept {
         const std::string_view whole = ref.in == Ref::In::Text ? std::string_view(text)

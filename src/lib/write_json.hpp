@@ -18,7 +18,8 @@ inline constexpr std::string_view EMPTY_TEXT_JSON = R"({"type":"flex","altText":
 // Writes what quenra_json_with_options(text, options) returns into `sink`.
 template <class Sink>
 void write_quenra_json(std::string_view text, const ConvertOptions& options, Sink& sink) {
-    write_document(read_markdown(text, options), sink);
+    DocumentMemory memory;
+    write_document(read_markdown(text, options, memory.for_text(text.size())), sink);
 }
 
 }  // namespace quenra

@@ -197,7 +197,7 @@ public:
     }
 
 private:
-    const std::vector<Item>& items() const noexcept { return document_.items; }
+    const std::pmr::vector<Item>& items() const noexcept { return document_.items; }
     std::string_view characters(std::size_t item) const noexcept { return document_.characters(items()[item]); }
 
     // The end of the message that starts at `start`.
@@ -284,7 +284,7 @@ private:
     // The message of the document from `start` to `end`.
     std::string message(Place start, Place end) const {
         const std::size_t from = text_offset(start);
-        std::string alt_text = document_.text.substr(from, text_offset(end) - from);
+        std::string alt_text(std::string_view(document_.text).substr(from, text_offset(end) - from));
         if (alt_text.empty()) alt_text = labels_as_alt_text(start, end);
         std::string json;
         StringSink sink(json);

@@ -26,7 +26,8 @@ std::vector<std::string> repaired_messages(std::string_view text, const ConvertO
 template <class Sink>
 std::optional<std::vector<std::string>> split_into(std::string_view text, const ConvertOptions& options,
                                                    const LineLimits& limits, Sink& sink) {
-    const Document document = read_markdown(text, options);
+    DocumentMemory memory;
+    const Document document = read_markdown(text, options, memory.for_text(text.size()));
     const std::size_t bubble_bytes = write_document(document, sink);
     ProblemFinder problems(limits);
     tell_message(document, problems);
