@@ -69,24 +69,6 @@ inline char* write_json_escape(unsigned char byte, char* out) noexcept {
     return out + sizeof rest;
 }
 
-// The number of bytes that `bytes` (of `size`) starts with that a JSON
-// string holds as they are and that are ASCII: what a writer of characters
-// may copy without decoding. Eight bytes are tested at a time.
-inline std::size_t plain_ascii_prefix(const unsigned char* bytes, std::size_t size) noexcept {
-    std::size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 8 <= size; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + i, 8);
-            if (const std::uint64_t special = json_escapes_in(word) | (word & 0x8080808080808080u); special != 0) {
-                return i + static_cast<std::size_t>(std::countr_zero(special)) / 8;
-            }
-        }
-    }
-    while (i < size && bytes[i] < 0x80 && JSON_ESCAPES[bytes[i]] == 0) ++i;
-    return i;
-}
-
 // The length of `bytes` written inside a JSON string, without the quotes.
 // Words without an escape are passed eight bytes at a time.
 inline std::size_t json_escaped_size(std::string_view bytes) noexcept {
