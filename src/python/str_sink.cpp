@@ -90,13 +90,18 @@ void StrSink<Unit>::put(std::string_view utf8) {
                 ++i;
                 continue;
             }
-            const CodePoint point =
-                first_code_point(std::string_view(reinterpret_cast<const char*>(from) + i, size - i));
-            if (point.value > limit_) fail("a character wider than the str of the text converted");
-            seen_ |= point.value;
-            *out++ = static_cast<Unit>(point.value);
-            i += point.length;
-            beyond_one_byte += point.length - 1;
+            // A run of characters beyond ASCII, read without the blocks.
+            const std::size_t run_start = i;
+            std::size_t characters = 0;
+            do {
+                const CodePoint point = decode_well_formed(from + i);
+                if (point.value > limit_) fail("a character wider than the str of the text converted");
+                seen_ |= point.value;
+                *out++ = static_cast<Unit>(point.value);
+                i += point.length;
+                ++characters;
+            } while (i < size && from[i] >= 0xC0);
+            beyond_one_byte += i - run_start - characters;
         }
         return i;
     };

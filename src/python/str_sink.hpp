@@ -29,7 +29,9 @@ inline constexpr std::array<Unit, L.size> WIDENED = [] {
 }();
 
 // Writes into a `str` whose characters are code units of type Unit: one
-// byte, two or four, the kind of the `str` that a conversion converts.
+// byte, two or four, the kind of the `str` that a conversion converts. The
+// text it is given is well-formed UTF-8 (a `str`'s UTF-8 form, and stretches
+// of it cut between characters), and read without checks.
 template <class Unit>
 class StrSink {
 public:

@@ -54,6 +54,16 @@ constexpr CodePoint first_code_point(std::string_view text) noexcept {
     return {value, length};
 }
 
+// The code point at `bytes`, which start a well-formed sequence (as every
+// character of a Python str's UTF-8 form does): read without checking it.
+constexpr CodePoint decode_well_formed(const unsigned char* bytes) noexcept {
+    const char32_t lead = bytes[0];
+    if (lead < 0x80) return {lead, 1};
+    if (lead < 0xE0) return {(lead & 0x1F) << 6 | (bytes[1] & 0x3Fu), 2};
+    if (lead < 0xF0) return {(lead & 0x0F) << 12 | (bytes[1] & 0x3Fu) << 6 | (bytes[2] & 0x3Fu), 3};
+    return {(lead & 0x07) << 18 | (bytes[1] & 0x3Fu) << 12 | (bytes[2] & 0x3Fu) << 6 | (bytes[3] & 0x3Fu), 4};
+}
+
 // Length in UTF-16 code units, as the Messaging API and Telegram count.
 inline std::size_t utf16_length(std::string_view text) noexcept {
     // Every byte but a continuation byte (10xxxxxx) starts a code unit; a
