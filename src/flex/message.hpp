@@ -36,6 +36,58 @@ concept MessageOut = requires(Out& out, std::string_view characters, const Look&
     out.end_message();
 };
 
+// Tells two takers alike, in one telling.
+template <MessageOut First, MessageOut Second>
+struct BothOuts {
+    First& first;
+    Second& second;
+
+    void begin_message(std::string_view alt_text) {
+        first.begin_message(alt_text);
+        second.begin_message(alt_text);
+    }
+    void begin_box(Box box) {
+        first.begin_box(box);
+        second.begin_box(box);
+    }
+    void end_box(Box box) {
+        first.end_box(box);
+        second.end_box(box);
+    }
+    void begin_text() {
+        first.begin_text();
+        second.begin_text();
+    }
+    void end_text() {
+        first.end_text();
+        second.end_text();
+    }
+    void begin_span() {
+        first.begin_span();
+        second.begin_span();
+    }
+    void span_text(std::string_view characters) {
+        first.span_text(characters);
+        second.span_text(characters);
+    }
+    void end_span(const Look& look) {
+        first.end_span(look);
+        second.end_span(look);
+    }
+    void button(std::string_view label, std::string_view uri) {
+        first.button(label, uri);
+        second.button(label, uri);
+    }
+    void separator() {
+        first.separator();
+        second.separator();
+    }
+    void end_message() {
+        first.end_message();
+        second.end_message();
+    }
+};
+
 // A place between two characters of a document: before byte `offset` of the
 // characters of item `item`. The offset is less than the item's size, but
 // for the end of the document, {items.size(), 0}.

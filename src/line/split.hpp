@@ -28,9 +28,11 @@ std::optional<std::vector<std::string>> split_into(std::string_view text, const 
                                                    const LineLimits& limits, Sink& sink) {
     DocumentMemory memory;
     const Document document = read_markdown(text, options, memory.for_text(text.size()));
-    const std::size_t bubble_bytes = write_document(document, sink);
     ProblemFinder problems(limits);
-    tell_message(document, problems);
+    const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) {
+        BothOuts<std::remove_reference_t<decltype(writer)>, ProblemFinder> both{writer, problems};
+        tell_message(document, both);
+    });
     if (problems.passes(bubble_bytes)) return std::nullopt;
     return repaired_messages(text, options, limits);
 }

@@ -119,21 +119,19 @@ class LimitsArgument {
 public:
     std::optional<PyErr> read(PyObject* slot) {
         if (!slot || slot == Py_None) return std::nullopt;
-        if (auto error = read_limits(slot, custom_, "a LineLimits or None")) return error;
-        limits_ = &custom_;
+        if (auto error = read_limits(slot, custom_.emplace(), "a LineLimits or None")) return error;
         return std::nullopt;
     }
-    const LineLimits& get() const noexcept { return *limits_; }
+    const LineLimits& get() const noexcept { return custom_ ? *custom_ : LINE_LIMITS; }
     // Raises InvalidLimits for limits that cannot be worked with (LINE's own
     // always can).
     void require_valid() const {
-        if (limits_ == &custom_) line::require_valid(custom_);
+        if (custom_) line::require_valid(*custom_);
     }
 
 private:
     static inline const LineLimits LINE_LIMITS{};
-    LineLimits custom_;
-    const LineLimits* limits_ = &LINE_LIMITS;
+    std::optional<LineLimits> custom_;  // made only when given: it costs allocations
 };
 
 // The messages as a list of `str`.
