@@ -148,15 +148,18 @@ void tell_message(const Document& document, Place begin, Place end, std::string_
         out.end_box(Box::Body);
     }
     bool footer = false;
-    message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view) {
-        if (item.kind != Item::Kind::Button) return;
-        if (!footer) {
-            out.begin_box(Box::Footer);
-            footer = true;
-        }
-        const ButtonText& button = document.buttons[item.index];
-        out.button(document.view(button.label), document.view(button.uri));
-    });
+    // Most messages have no button: their items need not be looked at again.
+    if (!document.buttons.empty()) {
+        message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view) {
+            if (item.kind != Item::Kind::Button) return;
+            if (!footer) {
+                out.begin_box(Box::Footer);
+                footer = true;
+            }
+            const ButtonText& button = document.buttons[item.index];
+            out.button(document.view(button.label), document.view(button.uri));
+        });
+    }
     if (footer) out.end_box(Box::Footer);
     out.end_message();
 }
