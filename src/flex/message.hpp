@@ -36,58 +36,6 @@ concept MessageOut = requires(Out& out, std::string_view characters, const Look&
     out.end_message();
 };
 
-// Tells two takers alike, in one telling.
-template <MessageOut First, MessageOut Second>
-struct BothOuts {
-    First& first;
-    Second& second;
-
-    void begin_message(std::string_view alt_text) {
-        first.begin_message(alt_text);
-        second.begin_message(alt_text);
-    }
-    void begin_box(Box box) {
-        first.begin_box(box);
-        second.begin_box(box);
-    }
-    void end_box(Box box) {
-        first.end_box(box);
-        second.end_box(box);
-    }
-    void begin_text() {
-        first.begin_text();
-        second.begin_text();
-    }
-    void end_text() {
-        first.end_text();
-        second.end_text();
-    }
-    void begin_span() {
-        first.begin_span();
-        second.begin_span();
-    }
-    void span_text(std::string_view characters) {
-        first.span_text(characters);
-        second.span_text(characters);
-    }
-    void end_span(const Look& look) {
-        first.end_span(look);
-        second.end_span(look);
-    }
-    void button(std::string_view label, std::string_view uri) {
-        first.button(label, uri);
-        second.button(label, uri);
-    }
-    void separator() {
-        first.separator();
-        second.separator();
-    }
-    void end_message() {
-        first.end_message();
-        second.end_message();
-    }
-};
-
 // A place between two characters of a document: before byte `offset` of the
 // characters of item `item`. The offset is less than the item's size, but
 // for the end of the document, {items.size(), 0}.
@@ -114,38 +62,39 @@ void for_each_item(const Document& document, Place begin, Place end, Each&& each
 
 }  // namespace message_detail
 
-// Tells `out` the message that the document shows from `begin` up to `end`,
-// with `alt_text` as its altText: a body of the shown items, grouped into
-// their text components and spans, and a footer of the buttons.
-template <MessageOut Out>
-void tell_message(const Document& document, Place begin, Place end, std::string_view alt_text, Out& out) {
-    out.begin_message(alt_text);
+// Tells each of `outs` alike the message that the document shows from
+// `begin` up to `end`, with `alt_text` as its altText: a body of the shown
+// items, grouped into their text components and spans, and a footer of the
+// buttons.
+template <MessageOut... Outs>
+void tell_message(const Document& document, Place begin, Place end, std::string_view alt_text, Outs&... outs) {
+    (outs.begin_message(alt_text), ...);
     bool body = false;
     const Item* last = nullptr;  // the shown item before, in the same component
     message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view characters) {
         if (item.kind != Item::Kind::Shown) return;
         if (!body) {
-            out.begin_box(Box::Body);
+            (outs.begin_box(Box::Body), ...);
             body = true;
         }
         if (!last || last->index != item.index) {
             if (last) {
-                out.end_span(last->look);
-                out.end_text();
+                (outs.end_span(last->look), ...);
+                (outs.end_text(), ...);
             }
-            out.begin_text();
-            out.begin_span();
+            (outs.begin_text(), ...);
+            (outs.begin_span(), ...);
         } else if (!joins(*last, item)) {
-            out.end_span(last->look);
-            out.begin_span();
+            (outs.end_span(last->look), ...);
+            (outs.begin_span(), ...);
         }
-        out.span_text(characters);
+        (outs.span_text(characters), ...);
         last = &item;
     });
     if (body) {
-        out.end_span(last->look);
-        out.end_text();
-        out.end_box(Box::Body);
+        (outs.end_span(last->look), ...);
+        (outs.end_text(), ...);
+        (outs.end_box(Box::Body), ...);
     }
     bool footer = false;
     // Most messages have no button: their items need not be looked at again.
@@ -153,21 +102,21 @@ void tell_message(const Document& document, Place begin, Place end, std::string_
         message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view) {
             if (item.kind != Item::Kind::Button) return;
             if (!footer) {
-                out.begin_box(Box::Footer);
+                (outs.begin_box(Box::Footer), ...);
                 footer = true;
             }
             const ButtonText& button = document.buttons[item.index];
-            out.button(document.view(button.label), document.view(button.uri));
+            (outs.button(document.view(button.label), document.view(button.uri)), ...);
         });
     }
-    if (footer) out.end_box(Box::Footer);
-    out.end_message();
+    if (footer) (outs.end_box(Box::Footer), ...);
+    (outs.end_message(), ...);
 }
 
 // The whole document's message.
-template <MessageOut Out>
-void tell_message(const Document& document, Out& out) {
-    tell_message(document, Place{}, Place{document.items.size(), 0}, document.text, out);
+template <MessageOut... Outs>
+void tell_message(const Document& document, Outs&... outs) {
+    tell_message(document, Place{}, Place{document.items.size(), 0}, document.text, outs...);
 }
 
 }  // namespace quenra

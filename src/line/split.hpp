@@ -29,10 +29,8 @@ std::optional<std::vector<std::string>> split_into(std::string_view text, const 
     DocumentMemory memory;
     const Document document = read_markdown(text, options, memory.for_text(text.size()));
     ProblemFinder problems(limits);
-    const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) {
-        BothOuts<std::remove_reference_t<decltype(writer)>, ProblemFinder> both{writer, problems};
-        tell_message(document, both);
-    });
+    const std::size_t bubble_bytes =
+        write_message(sink, [&](auto& writer) { tell_message(document, writer, problems); });
     if (problems.passes(bubble_bytes)) return std::nullopt;
     return repaired_messages(text, options, limits);
 }

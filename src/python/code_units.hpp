@@ -34,32 +34,27 @@ inline constexpr std::size_t BLOCK = 8;
 #endif
 
 // The number of bytes at the start of the block at `bytes` that are ASCII
-// and, when `ESCAPE`, need no escape in a JSON string (see JSON_ESCAPES):
-// those a writer of characters writes as they stand. BLOCK when all are.
-template <bool ESCAPE>
-inline std::size_t special_in_block(const unsigned char* bytes) noexcept {
+// and need no escape in a JSON string (see JSON_ESCAPES): those a writer of
+// characters writes as they stand. BLOCK when all are.
+inline std::size_t plain_in_block(const unsigned char* bytes) noexcept {
 #if defined(__SSE2__)
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
     // Bytes of 0x80 and above are negative, so they are below 0x20 too.
-    __m128i special = block;
-    if constexpr (ESCAPE) {
-        special = _mm_or_si128(_mm_cmplt_epi8(block, _mm_set1_epi8(0x20)),
-                               _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')),
-                                            _mm_cmpeq_epi8(block, _mm_set1_epi8('\\'))));
-    }
+    const __m128i special = _mm_or_si128(_mm_cmplt_epi8(block, _mm_set1_epi8(0x20)),
+                                         _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')),
+                                                      _mm_cmpeq_epi8(block, _mm_set1_epi8('\\'))));
     const auto mask = static_cast<unsigned>(_mm_movemask_epi8(special));
     return mask == 0 ? BLOCK : static_cast<std::size_t>(std::countr_zero(mask));
 #else
     std::uint64_t word;
     std::memcpy(&word, bytes, 8);
-    std::uint64_t special = word & 0x8080808080808080u;
-    if constexpr (ESCAPE) special |= json_escapes_in(word);
+    const std::uint64_t special = (word & 0x8080808080808080u) | json_escapes_in(word);
     if (special == 0) return BLOCK;
     if constexpr (std::endian::native == std::endian::little) {
         return static_cast<std::size_t>(std::countr_zero(special)) / 8;
     }
     std::size_t i = 0;
-    while (bytes[i] < 0x80 && (!ESCAPE || JSON_ESCAPES[bytes[i]] == 0)) ++i;
+    while (bytes[i] < 0x80 && JSON_ESCAPES[bytes[i]] == 0) ++i;
     return i;
 #endif
 }

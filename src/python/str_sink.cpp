@@ -65,7 +65,6 @@ void StrSink<Unit>::grow(std::size_t more) {
 }
 
 template <class Unit>
-template <bool ESCAPE>
 void StrSink<Unit>::put(std::string_view utf8) {
     Unit* out = static_cast<Unit*>(data_) + length_;
     Unit* const start = out;
@@ -78,7 +77,7 @@ void StrSink<Unit>::put(std::string_view utf8) {
     const auto run = [&](const unsigned char* from, std::size_t size, bool whole_blocks) {
         std::size_t i = 0;
         while (whole_blocks ? size - i >= BLOCK : i < size) {
-            const std::size_t plain = std::min(special_in_block<ESCAPE>(from + i), size - i);
+            const std::size_t plain = std::min(plain_in_block(from + i), size - i);
             widen_block(from + i, out);
             i += plain;
             out += plain;
@@ -119,28 +118,17 @@ void StrSink<Unit>::put(std::string_view utf8) {
 }
 
 template <class Unit>
-template <bool ESCAPE>
-void StrSink<Unit>::write(std::string_view utf8) {
+bool StrSink<Unit>::escaped(std::string_view utf8) {
     while (!utf8.empty()) {
         const std::string_view piece = first_piece(utf8);
-        // Every byte makes at most one character, or six when escaped; a
-        // whole block more is stored at once.
-        const std::size_t room = (ESCAPE ? 6 * piece.size() : piece.size()) + BLOCK;
+        // Every byte makes at most six characters (as an escape); a whole
+        // block more is stored at once.
+        const std::size_t room = 6 * piece.size() + BLOCK;
         if (room > capacity_ - length_) grow(room);
-        put<ESCAPE>(piece);
+        put(piece);
         utf8.remove_prefix(piece.size());
     }
-}
-
-template <class Unit>
-bool StrSink<Unit>::append(std::string_view utf8) {
-    write<false>(utf8);
     return true;
-}
-
-template <class Unit>
-void StrSink<Unit>::escaped(std::string_view utf8) {
-    write<true>(utf8);
 }
 
 template <class Unit>

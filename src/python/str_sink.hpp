@@ -35,22 +35,24 @@ inline constexpr std::array<Unit, L.size> WIDENED = [] {
 template <class Unit>
 class StrSink {
 public:
+    static constexpr bool NEVER_FAILS = true;
+
     // A sink whose text is expected to take about `capacity` characters, none
     // wider than `max_character` (a conversion's result holds nothing wider
     // than its input), which a Unit holds. Every call raises std::bad_alloc
     // when memory runs out.
     StrSink(std::size_t capacity, Py_UCS4 max_character) noexcept;
 
-    // The sink of a JSON writer (flex/json_writer.hpp).
+    // A JsonSink (flex/json_writer.hpp).
     template <JsonLiteral L>
-    [[gnu::always_inline]] void literal() {
+    [[gnu::always_inline]] bool literal() {
         if (L.size > capacity_ - length_) grow(L.size);
         std::memcpy(static_cast<Unit*>(data_) + length_, WIDENED<Unit, L>.data(), L.size * sizeof(Unit));
         length_ += L.size;
         utf8_size_ += L.size;
+        return true;
     }
-    bool append(std::string_view utf8);
-    void escaped(std::string_view utf8);
+    bool escaped(std::string_view utf8);
     std::string describe_failure() const { return {}; }
     // The length of the text written so far in UTF-8, as a JSON writer
     // measures what it wrote.
@@ -64,9 +66,7 @@ public:
 private:
     // Room for `more` characters beyond those written.
     void grow(std::size_t more);
-    template <bool ESCAPE>
-    void write(std::string_view utf8);
-    template <bool ESCAPE>
+    // Writes a piece of text that fits the room.
     void put(std::string_view utf8);
 
     Owned str_;

@@ -75,20 +75,19 @@ PyObject* utf8_json(PyObject* /*module*/, PyObject* const* args, Py_ssize_t coun
     });
 }
 
-// through_str_sink(text, like, capacity, piece, escape): writes the UTF-8
-// form of `text` into a StrSink of the kind of the str `like`, made for
-// `capacity` characters, in pieces of `piece` characters (escaped as in a
-// JSON string when `escape` is true), and returns its str.
+// through_str_sink(text, like, capacity, piece): writes the UTF-8 form of
+// `text`, escaped as in a JSON string, into a StrSink of the kind of the str
+// `like`, made for `capacity` characters, in pieces of `piece` characters,
+// and returns its str.
 PyObject* through_str_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        if (count != 5) return raise(PyErr::type_error("expected (text, like, capacity, piece, escape)"));
+        if (count != 4) return raise(PyErr::type_error("expected (text, like, capacity, piece)"));
         auto text = extract_str(args[0]);
         if (!text) return raise(std::move(text).take_error());
         if (!PyUnicode_Check(args[1])) return raise(PyErr::type_error("like must be a str"));
         const std::size_t capacity = PyLong_AsSize_t(args[2]);
         const std::size_t piece = PyLong_AsSize_t(args[3]);
         if (PyErr_Occurred()) return nullptr;
-        const bool escape = args[4] == Py_True;
         return write_str_like(args[1], capacity, [&](auto& sink) {
                    std::string_view rest = *text;
                    while (!rest.empty()) {
@@ -96,11 +95,7 @@ PyObject* through_str_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize
                        for (std::size_t characters = 0; end < rest.size() && characters < piece; ++characters) {
                            end += quenra::first_char_length(rest.substr(end));
                        }
-                       if (escape) {
-                           sink.escaped(rest.substr(0, end));
-                       } else {
-                           sink.append(rest.substr(0, end));
-                       }
+                       sink.escaped(rest.substr(0, end));
                        rest.remove_prefix(end);
                    }
                })

@@ -5,18 +5,27 @@
 #include <string>
 #include <string_view>
 
+#include "flex/json_writer.hpp"
+
 namespace quenra::testing {
 
-// Accepts `capacity` appends and fails every one after that, recording what
-// reached it and how often it was called.
+// A JsonSink that takes `capacity` calls and fails every one after that,
+// recording what reached it and how often it was called.
 class FailingSink {
 public:
     explicit FailingSink(std::size_t capacity) : capacity_(capacity) {}
 
-    bool append(std::string_view bytes) {
-        ++calls_;
-        if (calls_ > capacity_) return false;
-        written_.append(bytes);
+    template <JsonLiteral L>
+    bool literal() {
+        if (++calls_ > capacity_) return false;
+        written_.append(L.text, L.size);
+        return true;
+    }
+    bool escaped(std::string_view text) {
+        if (++calls_ > capacity_) return false;
+        StringSink sink(written_);
+        sink.escaped(text);
+        sink.flush();
         return true;
     }
     std::string describe_failure() const { return "disk full after " + std::to_string(capacity_) + " writes"; }
