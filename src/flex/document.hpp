@@ -43,6 +43,14 @@ public:
     constexpr Look with_decoration(Decoration to) const noexcept { return {bold(), italic(), to, color(), small()}; }
     constexpr Look with_color(Color to) const noexcept { return {bold(), italic(), decoration(), to, small()}; }
 
+    // The look as one byte (below 128), and back.
+    constexpr std::uint8_t code() const noexcept { return bits_; }
+    static constexpr Look from_code(std::uint8_t code) noexcept {
+        Look look;
+        look.bits_ = code;
+        return look;
+    }
+
     friend constexpr bool operator==(Look, Look) noexcept = default;
 
 private:

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "flex/read_json.hpp"
+#include "line/read_json.hpp"
 #include "text/unicode.hpp"
 #include "text/utf8.hpp"
 #include "line/uri.hpp"
@@ -170,7 +170,7 @@ std::optional<std::string> limits_problem(const LineLimits& limits) {
 std::vector<Problem> check(std::string_view message_json, const LineLimits& limits) {
     line::require_valid(limits);
     line::ProblemFinder finder(limits);
-    const ReadResult read = read_message(message_json, finder);
+    const line::ReadResult read = line::read_message(message_json, finder);
     if (!read.bubble_bytes) throw UnreadableMessage(read.error);
     return finder.take(*read.bubble_bytes);
 }

@@ -7,6 +7,7 @@
 // grapheme cluster boundary. The white space at a cut is dropped.
 #include "line/split.hpp"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,45 +24,41 @@ namespace line {
 
 namespace {
 
+// The size of the bubble of a message that holds, one in the other, a box
+// (at `depth` 1), a text component (2) and a span of no characters in `look`
+// (3).
+std::size_t frame_size(Box box, int depth, const Look& look = {}) {
+    return bubble_size([&](auto& writer) {
+        writer.begin_message({});
+        if (depth > 0) writer.begin_box(box);
+        if (depth > 1) writer.begin_text();
+        if (depth > 2) {
+            writer.begin_span();
+            writer.end_span(look);
+        }
+        if (depth > 1) writer.end_text();
+        if (depth > 0) writer.end_box(box);
+        writer.end_message();
+    });
+}
+
 // The sizes of the JSON text that a message's bubble is made of, as the
 // writer writes it.
 struct BubbleSizes {
-    std::size_t bubble = bubble_size([](auto& writer) {
-        writer.begin_message({});
-        writer.end_message();
-    });
-    std::size_t body = box(Box::Body) - bubble;
-    std::size_t footer = box(Box::Footer) - bubble;
-    std::size_t text = bubble_size([](auto& writer) {
-        writer.begin_message({});
-        writer.begin_box(Box::Body);
-        writer.begin_text();
-        writer.end_text();
-        writer.end_box(Box::Body);
-        writer.end_message();
-    }) - bubble - body;
+    std::size_t bubble = frame_size(Box::Body, 0);
+    std::size_t body = frame_size(Box::Body, 1) - bubble;
+    std::size_t footer = frame_size(Box::Footer, 1) - bubble;
+    std::size_t text = frame_size(Box::Body, 2) - bubble - body;
+    // A span's members without its characters, by its look's code.
+    std::array<std::size_t, 128> span_frames = [this] {
+        std::array<std::size_t, 128> frames{};
+        for (std::size_t code = 0; code < frames.size(); ++code) {
+            frames[code] = frame_size(Box::Body, 3, Look::from_code(static_cast<std::uint8_t>(code))) - bubble -
+                           body - text;
+        }
+        return frames;
+    }();
 
-    static std::size_t box(Box which) {
-        return bubble_size([which](auto& writer) {
-            writer.begin_message({});
-            writer.begin_box(which);
-            writer.end_box(which);
-            writer.end_message();
-        });
-    }
-    // A span's members without its characters.
-    std::size_t span_frame(const Look& look) const {
-        return bubble_size([&look](auto& writer) {
-            writer.begin_message({});
-            writer.begin_box(Box::Body);
-            writer.begin_text();
-            writer.begin_span();
-            writer.end_span(look);
-            writer.end_text();
-            writer.end_box(Box::Body);
-            writer.end_message();
-        }) - bubble - body - text;
-    }
     std::size_t button(std::string_view label, std::string_view uri) const {
         return lone_button_size(label, uri) - bubble - footer;
     }
@@ -92,7 +89,7 @@ public:
             last_shown_ = nullptr;
         }
         if (!last_shown_ || !joins(*last_shown_, item)) {
-            bytes_ += sizes.span_frame(item.look) + (spans_ > 0 ? 1 : 0);
+            bytes_ += sizes.span_frames[item.look.code()] + (spans_ > 0 ? 1 : 0);
             ++spans_;
         }
         last_shown_ = &item;

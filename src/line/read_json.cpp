@@ -1,4 +1,4 @@
-#include "flex/read_json.hpp"
+#include "line/read_json.hpp"
 
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-namespace quenra {
+namespace quenra::line {
 
 namespace {
 
@@ -117,7 +117,7 @@ const Value& array_at(const Value& value, const std::string& path) {
     return value;
 }
 
-void read_span(const Value& value, const std::string& path, MessageParts& out) {
+void read_span(const Value& value, const std::string& path, ProblemFinder& out) {
     ObjectReader object(value, path, "span");
     const std::string_view text = object.string("text");
     object.one_of("weight", {"bold", "regular"});
@@ -131,7 +131,7 @@ void read_span(const Value& value, const std::string& path, MessageParts& out) {
     out.end_span(Look{});
 }
 
-void read_component(const Value& value, const std::string& path, MessageParts& out) {
+void read_component(const Value& value, const std::string& path, ProblemFinder& out) {
     if (!value.IsObject()) throw Unreadable{"expected an object at " + path};
     const auto type = value.FindMember("type");
     const std::string_view kind = type != value.MemberEnd() && type->value.IsString() ? string_of(type->value) : "";
@@ -166,7 +166,7 @@ void read_component(const Value& value, const std::string& path, MessageParts& o
     throw Unreadable{"expected a text, button or separator component at " + path};
 }
 
-void read_box(const Value& value, Box box, const std::string& path, MessageParts& out) {
+void read_box(const Value& value, Box box, const std::string& path, ProblemFinder& out) {
     ObjectReader object(value, path, "box");
     object.constant("layout", "vertical");
     const std::string components_path = object.child("contents");
@@ -199,7 +199,7 @@ std::size_t compact_size(const Value& value) {
     return size;
 }
 
-std::size_t read_whole(const Value& value, MessageParts& out) {
+std::size_t read_whole(const Value& value, ProblemFinder& out) {
     ObjectReader message(value, "", "flex");
     out.begin_message(message.string("altText"));
     const Value& contents = message.required("contents");
@@ -264,7 +264,7 @@ private:
 
 }  // namespace
 
-ReadResult read_message(std::string_view json, MessageParts& out) {
+ReadResult read_message(std::string_view json, ProblemFinder& out) {
     // Parsed in place, in a copy: strings are unescaped where they stand
     // instead of being copied into the document. The document's nodes start
     // in a buffer on the stack, so that a message of a few kilobytes costs
@@ -304,4 +304,4 @@ ReadResult read_message(std::string_view json, MessageParts& out) {
     }
 }
 
-}  // namespace quenra
+}  // namespace quenra::line
