@@ -1,5 +1,6 @@
 #include "line/check.hpp"
 
+#include <array>
 #include <string>
 
 #include "line/read_json.hpp"
@@ -44,8 +45,19 @@ std::size_t measured(std::string_view text, std::size_t limit, Measure&& measure
 
 }  // namespace
 
-void ProblemFinder::add(std::string_view code, std::string path, std::string message) {
-    problems_.push_back(Problem{std::string(code), std::move(path), std::move(message)});
+constexpr std::array<std::string_view, 12> CODE_NAMES{
+    "alt_text_empty", "alt_text_too_long", "bubble_empty", "bubble_too_large", "box_empty",  "text_without_spans",
+    "span_empty",     "label_empty",       "label_too_long", "uri_scheme",    "uri_characters", "uri_too_long",
+};
+
+constexpr std::uint32_t bit(ProblemCode code) noexcept { return std::uint32_t{1} << static_cast<unsigned>(code); }
+
+std::string name(ProblemCode code) { return std::string(CODE_NAMES[static_cast<std::size_t>(code)]); }
+
+template <class Path, class Message>
+void ProblemFinder::add(ProblemCode code, Path&& path, Message&& message) {
+    found_ |= bit(code);
+    if (keep_) problems_.push_back(Problem{name(code), path(), message()});
 }
 
 std::string ProblemFinder::component_path() const {
@@ -54,9 +66,11 @@ std::string ProblemFinder::component_path() const {
 }
 
 void ProblemFinder::begin_message(std::string_view alt_text) {
-    if (alt_text.empty()) add("alt_text_empty", "/altText", "altText is empty");
+    const auto path = [] { return std::string("/altText"); };
+    if (alt_text.empty()) add(ProblemCode::AltTextEmpty, path, [] { return std::string("altText is empty"); });
     if (const std::size_t units = measured(alt_text, limits_.alt_text, utf16_length); units > limits_.alt_text) {
-        add("alt_text_too_long", "/altText", too_long("altText", units, "UTF-16 code units", limits_.alt_text));
+        add(ProblemCode::AltTextTooLong, path,
+            [&] { return too_long("altText", units, "UTF-16 code units", limits_.alt_text); });
     }
     message_problems_ = problems_.size();
 }
@@ -68,54 +82,77 @@ void ProblemFinder::begin_box(Box box) {
 }
 
 void ProblemFinder::end_box(Box box) {
-    if (component_ == 0) {
-        add("box_empty", box == Box::Body ? "/contents/body" : "/contents/footer", "the box has no components");
-    }
+    if (component_ > 0) return;
+    add(
+        ProblemCode::BoxEmpty, [box] { return std::string(box == Box::Body ? "/contents/body" : "/contents/footer"); },
+        [] { return std::string("the box has no components"); });
 }
 
-void ProblemFinder::begin_text() noexcept { span_ = 0; }
-
 void ProblemFinder::end_text() {
-    if (span_ == 0) add("text_without_spans", component_path(), "the text component has no spans");
+    if (span_ == 0) {
+        add(ProblemCode::TextWithoutSpans, [&] { return component_path(); },
+            [] { return std::string("the text component has no spans"); });
+    }
     ++component_;
 }
 
 void ProblemFinder::end_span(const Look& /*look*/) {
     if (span_bytes_ == 0) {
-        add("span_empty", component_path() + "/contents/" + std::to_string(span_) + "/text", "the span's text is empty");
+        add(ProblemCode::SpanEmpty, [&] { return component_path() + "/contents/" + std::to_string(span_) + "/text"; },
+            [] { return std::string("the span's text is empty"); });
     }
     ++span_;
 }
 
 void ProblemFinder::button(std::string_view label, std::string_view uri) {
-    const auto path = [&](std::string_view member) { return component_path() + "/action/" + std::string(member); };
-    if (is_blank(label)) add("label_empty", path("label"), "the label is empty or white space");
+    const auto path = [&](std::string_view member) {
+        return [this, member] { return component_path() + "/action/" + std::string(member); };
+    };
+    if (is_blank(label)) {
+        add(ProblemCode::LabelEmpty, path("label"), [] { return std::string("the label is empty or white space"); });
+    }
     if (const std::size_t clusters = measured(label, limits_.label, grapheme_count); clusters > limits_.label) {
-        add("label_too_long", path("label"), too_long("the label", clusters, "grapheme clusters", limits_.label));
+        add(ProblemCode::LabelTooLong, path("label"),
+            [&] { return too_long("the label", clusters, "grapheme clusters", limits_.label); });
     }
     const auto scheme = uri_scheme(uri);
     if (!scheme) {
-        add("uri_scheme", path("uri"), "the URI has no scheme; allowed: " + allowed_schemes(limits_));
+        add(ProblemCode::UriScheme, path("uri"),
+            [&] { return "the URI has no scheme; allowed: " + allowed_schemes(limits_); });
     } else if (!scheme_allowed(*scheme, limits_)) {
-        add("uri_scheme", path("uri"),
-            "the URI's scheme \"" + std::string(*scheme) + "\" is not allowed; allowed: " + allowed_schemes(limits_));
+        add(ProblemCode::UriScheme, path("uri"), [&] {
+            return "the URI's scheme \"" + std::string(*scheme) + "\" is not allowed; allowed: " +
+                   allowed_schemes(limits_);
+        });
     }
     if (const std::size_t at = first_byte_outside_uri_syntax(uri); at != std::string_view::npos) {
-        add("uri_characters", path("uri"),
-            "the URI has a character that RFC 3986 does not allow: " +
-                code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at));
+        add(ProblemCode::UriCharacters, path("uri"), [&] {
+            return "the URI has a character that RFC 3986 does not allow: " +
+                   code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at);
+        });
     }
     if (const std::size_t units = measured(uri, limits_.uri, utf16_length); units > limits_.uri) {
-        add("uri_too_long", path("uri"), too_long("the URI", units, "UTF-16 code units", limits_.uri));
+        add(ProblemCode::UriTooLong, path("uri"), [&] { return too_long("the URI", units, "UTF-16 code units", limits_.uri); });
     }
     ++component_;
 }
 
+bool ProblemFinder::finds_only(std::size_t bubble_bytes, std::initializer_list<ProblemCode> allowed) const noexcept {
+    std::uint32_t found = found_;
+    if (!body_ && !footer_) found |= bit(ProblemCode::BubbleEmpty);
+    if (bubble_bytes > limits_.bubble_bytes) found |= bit(ProblemCode::BubbleTooLarge);
+    for (const ProblemCode code : allowed) found &= ~bit(code);
+    return found == 0;
+}
+
 std::vector<Problem> ProblemFinder::take(std::size_t bubble_bytes) {
+    // The bubble's own problems come after the altText's.
     std::vector<Problem> bubble;
-    if (!body_ && !footer_) bubble.push_back(Problem{"bubble_empty", "/contents", "the bubble has neither body nor footer"});
+    if (!body_ && !footer_) {
+        bubble.push_back(Problem{name(ProblemCode::BubbleEmpty), "/contents", "the bubble has neither body nor footer"});
+    }
     if (bubble_bytes > limits_.bubble_bytes) {
-        bubble.push_back(Problem{"bubble_too_large", "/contents",
+        bubble.push_back(Problem{name(ProblemCode::BubbleTooLarge), "/contents",
                                  "the bubble's JSON is " + std::to_string(bubble_bytes) + " bytes; the limit is " +
                                      std::to_string(limits_.bubble_bytes)});
     }

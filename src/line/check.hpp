@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <initializer_list>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -13,17 +15,24 @@
 
 namespace quenra::line {
 
+// What LINE refuses in a message, as `check` names it (Problem::code).
+enum class ProblemCode : unsigned char {
+    AltTextEmpty, AltTextTooLong, BubbleEmpty, BubbleTooLarge, BoxEmpty, TextWithoutSpans,
+    SpanEmpty, LabelEmpty, LabelTooLong, UriScheme, UriCharacters, UriTooLong,
+};
+
 // Finds what LINE refuses in a message as its parts are told (a MessageOut),
 // in the order of its JSON text. Paths and messages are made only for the
-// problems found, so that a message without any costs no allocation.
+// problems found, and only when they are kept: a finder that only judges
+// (`keep` false) allocates nothing.
 class ProblemFinder {
 public:
-    explicit ProblemFinder(const LineLimits& limits) noexcept : limits_(limits) {}
+    explicit ProblemFinder(const LineLimits& limits, bool keep = true) noexcept : limits_(limits), keep_(keep) {}
 
     void begin_message(std::string_view alt_text);
     void begin_box(Box box);
     void end_box(Box box);
-    void begin_text() noexcept;
+    void begin_text() noexcept { span_ = 0; }
     void end_text();
     void begin_span() noexcept { span_bytes_ = 0; }
     void span_text(std::string_view characters) noexcept { span_bytes_ += characters.size(); }
@@ -32,19 +41,21 @@ public:
     void separator() noexcept { ++component_; }
     void end_message() noexcept {}
 
-    // The problems, once the whole message has been told and its bubble,
-    // `bubble_bytes` long, measured.
+    // Once the whole message has been told and its bubble, `bubble_bytes`
+    // long, measured: the problems (when kept), or whether there are any of
+    // other codes than those `allowed`.
     std::vector<Problem> take(std::size_t bubble_bytes);
-    // True when there are none.
-    bool passes(std::size_t bubble_bytes) const noexcept {
-        return problems_.empty() && (body_ || footer_) && bubble_bytes <= limits_.bubble_bytes;
-    }
+    bool finds_only(std::size_t bubble_bytes, std::initializer_list<ProblemCode> allowed = {}) const noexcept;
 
 private:
     std::string component_path() const;
-    void add(std::string_view code, std::string path, std::string message);
+    // Records a problem; `path` and `message` make their texts, when called.
+    template <class Path, class Message>
+    void add(ProblemCode code, Path&& path, Message&& message);
 
     const LineLimits& limits_;
+    bool keep_;
+    std::uint32_t found_ = 0;  // a bit per ProblemCode
     std::vector<Problem> problems_;
     std::size_t message_problems_ = 0;  // the altText's, which come before the bubble's
     bool body_ = false;

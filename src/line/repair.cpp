@@ -39,6 +39,16 @@ ButtonText RepairedLinks::repaired_button(Document& document, std::string_view l
     return ButtonText{kept_label, document.keep(uri)};
 }
 
+bool needs_no_repair(const Document& exact, const LineLimits& limits) {
+    for (const Item& item : exact.items) {
+        if (item.kind != Item::Kind::Button) continue;
+        const ButtonText& button = exact.buttons[item.index];
+        if (item.standalone && utf16_length(exact.characters(item)) > limits.alt_text) return false;
+        if (lone_button_size(exact.view(button.label), exact.view(button.uri)) > limits.bubble_bytes) return false;
+    }
+    return true;
+}
+
 Document read_repaired(std::string_view text, const ConvertOptions& options, const LineLimits& limits) {
     RepairedLinks links(limits);
     return read_markdown(text, options, links);

@@ -40,4 +40,10 @@ private:
 // The document of `text` with LINE's repairs made.
 Document read_repaired(std::string_view text, const ConvertOptions& options, const LineLimits& limits);
 
+// True when reading for LINE gives the exact conversion's document `exact`
+// again, given that LINE takes each of its links, labels and spans as they
+// are (its rules found nothing but length to refuse): no standalone link's
+// label is longer than an altText may be, and each button fits a message.
+bool needs_no_repair(const Document& exact, const LineLimits& limits);
+
 }  // namespace quenra::line

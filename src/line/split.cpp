@@ -7,7 +7,10 @@
 // grapheme cluster boundary. The white space at a cut is dropped.
 #include "line/split.hpp"
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +44,8 @@ std::size_t frame_size(Box box, int depth, const Look& look = {}) {
         writer.end_message();
     });
 }
+
+bool is_space(char ascii) noexcept { return is_white_space(static_cast<unsigned char>(ascii)); }
 
 // The sizes of the JSON text that a message's bubble is made of, as the
 // writer writes it.
@@ -95,9 +100,25 @@ public:
         last_shown_ = &item;
     }
 
-    void add_characters(const Item& item, std::string_view bytes) {
-        alt_units_ += utf16_length(bytes);
-        if (item.kind == Item::Kind::Shown) bytes_ += json_escaped_size(bytes);
+    // What characters of an item add to a message.
+    struct Cost {
+        std::size_t units;
+        std::size_t bytes;
+    };
+    static Cost cost_of(const Item& item, std::string_view characters) noexcept {
+        return {utf16_length(characters), item.kind == Item::Kind::Shown ? json_escaped_size(characters) : 0};
+    }
+    bool fits_with(Cost cost) const noexcept {
+        return bytes_ + cost.bytes <= limits_.bubble_bytes && alt_units_ + cost.units <= limits_.alt_text;
+    }
+    void add(Cost cost) noexcept {
+        bytes_ += cost.bytes;
+        alt_units_ += cost.units;
+    }
+    // The least of what the message can still take: UTF-16 units, bytes.
+    std::size_t room() const noexcept {
+        return std::min(limits_.alt_text - std::min(alt_units_, limits_.alt_text),
+                        limits_.bubble_bytes - std::min(bytes_, limits_.bubble_bytes));
     }
 
     void add_button(const Item& item) {
@@ -150,6 +171,26 @@ public:
         }
     }
 
+    // The ASCII characters of `text` from `from` to `to`, in item `item`,
+    // the character before them being `previous`, also ASCII: as `before`
+    // for each, but for the places that later ones make no matter.
+    void pass_ascii(std::size_t item, std::string_view text, std::size_t from, std::size_t to, char32_t previous) {
+        for (std::size_t i = from; i < to;) {
+            std::size_t j = i;
+            while (j < to && !is_space(text[j])) ++j;
+            if (j > i) {
+                // Each is a cluster of its own; the last one is the place
+                // that counts, and they end white space.
+                if (const Place place{item, j - 1}; place != start_) last_boundary_ = place;
+                end_white_space();
+            }
+            if (j == to) break;
+            const char32_t before_space = j == from ? previous : static_cast<unsigned char>(text[j - 1]);
+            before(Place{item, j}, static_cast<unsigned char>(text[j]), !(before_space == '\r' && text[j] == '\n'));
+            i = j + 1;
+        }
+    }
+
     // A button starts at `here`: it ends white space, and a standalone one
     // may start a message.
     void before_button(Place here, bool standalone) {
@@ -197,12 +238,69 @@ private:
     const std::pmr::vector<Item>& items() const noexcept { return document_.items; }
     std::string_view characters(std::size_t item) const noexcept { return document_.characters(items()[item]); }
 
-    // The end of the message that starts at `start`.
+    // The end of the message that starts at `start`: measured item by item
+    // up to the first character or button that it cannot take too, then cut
+    // at the best place before that.
     Place message_end(Place start) const {
+        const std::optional<Place> overflow = first_overflow(start);
+        return overflow ? cut_before(start, *overflow) : Place{items().size(), 0};
+    }
+
+    // A stretch of `text` from `offset` of about `length` bytes (at least
+    // one character), ending on a character's end.
+    static std::string_view stretch(std::string_view text, std::size_t offset, std::size_t length) noexcept {
+        std::size_t end = std::min(text.size(), offset + std::max<std::size_t>(length, 1));
+        while (end < text.size() && end > offset + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+        return text.substr(offset, end - offset);
+    }
+
+    // The first character or button from `start` on that a message cannot
+    // take too, or nothing when it takes all. Characters are measured in
+    // stretches of about what the message can still take (a byte is at most
+    // a UTF-16 unit, and at least a byte of JSON); one that does not fit is
+    // halved until a few characters are left, measured one by one.
+    std::optional<Place> first_overflow(Place start) const {
         PartMeter meter(document_, limits_);
+        for (Place at = start; at.item < items().size(); at = Place{at.item + 1, 0}) {
+            const Item& item = items()[at.item];
+            if (item.kind == Item::Kind::Button) {
+                meter.add_button(item);
+                if (!meter.fits()) return at;
+                continue;
+            }
+            if (item.kind == Item::Kind::Shown) meter.open_shown(item);
+            const std::string_view text = characters(at.item);
+            for (std::size_t offset = at.offset; offset < text.size();) {
+                std::string_view piece = stretch(text, offset, std::max<std::size_t>(meter.room(), 16));
+                PartMeter::Cost cost = PartMeter::cost_of(item, piece);
+                while (!meter.fits_with(cost) && piece.size() > 16) {
+                    piece = stretch(text, offset, piece.size() / 2);
+                    cost = PartMeter::cost_of(item, piece);
+                }
+                if (meter.fits_with(cost)) {
+                    meter.add(cost);
+                    offset += piece.size();
+                    continue;
+                }
+                for (const std::size_t end = offset + piece.size(); offset < end;) {
+                    const std::string_view character = text.substr(offset, first_code_point(text.substr(offset)).length);
+                    const PartMeter::Cost cost_of_character = PartMeter::cost_of(item, character);
+                    if (!meter.fits_with(cost_of_character)) return Place{at.item, offset};
+                    meter.add(cost_of_character);
+                    offset += character.size();
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Where to end a message from `start` that cannot take the character or
+    // button at `overflow` too: the places before it are walked in order.
+    Place cut_before(Place start, Place overflow) const {
+        if (const auto place = cut_in_ascii(start, overflow)) return *place;
         CutPlaces places(start);
         GraphemeBreaks breaks;
-        for (Place at = start; at.item < items().size(); at = Place{at.item + 1, 0}) {
+        for (Place at = start;; at = Place{at.item + 1, 0}) {
             const Item& item = items()[at.item];
             if (item.kind == Item::Kind::Button) {
                 // A standalone button may start a message (and the text after
@@ -210,22 +308,96 @@ private:
                 // with the character before it.
                 places.before_button(at, item.standalone);
                 if (item.standalone) breaks.reset();
-                meter.add_button(item);
-                if (!meter.fits()) return cut(places, start, at, Place{at.item + 1, 0});
+                if (at == overflow) return cut(places, start, at, Place{at.item + 1, 0});
                 continue;
             }
-            if (item.kind == Item::Kind::Shown) meter.open_shown(item);
             const std::string_view text = characters(at.item);
+            const std::size_t last = overflow.item == at.item ? overflow.offset : text.size();  // the last to look at
             for (std::size_t offset = at.offset; offset < text.size();) {
+                if (breaks.after_ascii() && static_cast<unsigned char>(text[offset]) < 0x80) {
+                    // ASCII in stretches: between two ASCII characters only
+                    // CR LF holds together.
+                    std::size_t end = offset;
+                    while (end < text.size() && end <= last && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+                    places.pass_ascii(at.item, text, offset, end, breaks.previous());
+                    breaks.pass_ascii(text[end - 1]);
+                    offset = end;
+                    if (end > last) return cut(places, start, overflow, normalized(Place{at.item, end}));
+                    continue;
+                }
                 const Place here{at.item, offset};
                 const CodePoint point = first_code_point(text.substr(offset));
                 places.before(here, point.value, breaks.boundary_before(point.value));
-                meter.add_characters(item, text.substr(offset, point.length));
                 offset += point.length;
-                if (!meter.fits()) return cut(places, start, here, normalized(Place{at.item, offset}));
+                if (here == overflow) return cut(places, start, here, normalized(Place{at.item, offset}));
             }
         }
-        return Place{items().size(), 0};
+    }
+
+    // The same for a message whose characters up to `overflow` are ASCII
+    // within one item, the common case of long texts: between two ASCII
+    // characters every place but the one between CR and LF starts a grapheme
+    // cluster, so the runs of white space are found from `overflow`
+    // backwards, and only as far as the best of them. Nothing when the
+    // message is not such a one.
+    std::optional<Place> cut_in_ascii(Place start, Place overflow) const {
+        if (start.item != overflow.item || items()[start.item].kind == Item::Kind::Button) return std::nullopt;
+        const std::string_view text = characters(start.item);
+        const std::size_t from = start.offset;
+        const std::size_t last = overflow.offset;  // the character that does not fit
+        const std::string_view message = text.substr(from, last + 1 - from);
+        if (!is_ascii(message)) return std::nullopt;
+        const bool line_feeds = message.find('\n') != std::string_view::npos;
+        std::optional<std::size_t> space, line;
+        for (std::size_t end = last + 1; end > from;) {
+            // The run of white space that ends last before `end`: [begin, stop].
+            const auto found = last_ascii_space(text.substr(from, end - from));
+            if (!found) break;
+            const std::size_t stop = from + *found;
+            std::size_t begin = stop;
+            while (begin > from && is_space(text[begin - 1])) --begin;
+            end = begin;
+            // It starts a cut at its first character that starts a cluster,
+            // other than the message's first.
+            std::size_t run = begin == from ? from + 1 : begin;
+            if (run <= stop && run > from && text[run] == '\n' && text[run - 1] == '\r') ++run;
+            if (run > stop) continue;
+            const auto feeds = static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(run),
+                                                                   text.begin() + static_cast<std::ptrdiff_t>(stop) + 1, '\n'));
+            if (feeds >= 2) return Place{start.item, run};
+            if (feeds == 1 && !line) line = run;
+            if (!space) space = run;
+            if (!line_feeds && space) break;  // nothing better can come before
+        }
+        if (line) return Place{start.item, *line};
+        if (space) return Place{start.item, *space};
+        if (last != from) return overflow;
+        return normalized(Place{start.item, last + 1});
+    }
+
+    // Where the last white space of the ASCII `text` is, if it has any.
+    // Eight bytes are tested at a time for bytes below 0x21, and those that
+    // are white space looked for among them.
+    static std::optional<std::size_t> last_ascii_space(std::string_view text) noexcept {
+        std::size_t end = text.size();
+        if constexpr (std::endian::native == std::endian::little) {
+            for (; end >= 8; end -= 8) {
+                std::uint64_t word;
+                std::memcpy(&word, text.data() + end - 8, 8);
+                // The high bit of each byte below 0x21 (exact for ASCII bytes).
+                std::uint64_t low = ~((word & 0x7F7F7F7F7F7F7F7Fu) + 0x5F5F5F5F5F5F5F5Fu) & 0x8080808080808080u;
+                while (low != 0) {
+                    const int top = 63 - std::countl_zero(low);  // the last such byte's high bit
+                    const std::size_t at = end - 8 + static_cast<std::size_t>(top / 8);
+                    if (is_space(text[at])) return at;
+                    low &= ~(std::uint64_t{1} << top);
+                }
+            }
+        }
+        while (end > 0) {
+            if (is_space(text[--end])) return end;
+        }
+        return std::nullopt;
     }
 
     // Where a message ends that cannot take what starts at `here`; a message
@@ -308,8 +480,14 @@ private:
 
 }  // namespace
 
-std::vector<std::string> repaired_messages(std::string_view text, const ConvertOptions& options,
-                                           const LineLimits& limits) {
+std::vector<std::string> messages_that_fit(std::string_view text, const ConvertOptions& options,
+                                           const LineLimits& limits, Document& exact, const ProblemFinder& problems) {
+    if (exact.items.empty()) return {};  // shows nothing, and has no link to read otherwise
+    using enum ProblemCode;
+    if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(exact, limits)) {
+        std::erase_if(exact.items, [](const Item& item) { return item.kind == Item::Kind::Shown && item.size() == 0; });
+        return Cutter(exact, limits).messages();
+    }
     const Document document = read_repaired(text, options, limits);
     return Cutter(document, limits).messages();
 }

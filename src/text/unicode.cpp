@@ -6,8 +6,7 @@
 
 namespace quenra {
 
-bool is_white_space(char32_t code_point) noexcept {
-    if (code_point <= 0x20) return code_point == 0x20 || (code_point >= 0x09 && code_point <= 0x0D);
+bool is_white_space_beyond_ascii(char32_t code_point) noexcept {
     if (code_point < 0x85) return false;
     if (code_point == 0x85) return true;
     const utf8proc_category_t category = utf8proc_category(static_cast<utf8proc_int32_t>(code_point));
@@ -37,16 +36,8 @@ bool joins_white_space(char32_t before, char32_t after) noexcept {
     return !utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(before), static_cast<utf8proc_int32_t>(after));
 }
 
-bool GraphemeBreaks::boundary_before(char32_t code_point) noexcept {
+bool GraphemeBreaks::boundary_beyond_ascii(char32_t code_point) noexcept {
     const auto next = static_cast<utf8proc_int32_t>(code_point);
-    if (started_ && code_point < 0x80 && previous_ < 0x80) {
-        // Between two ASCII characters only CR LF holds together, and the
-        // state after an ASCII character is the one a fresh start gives.
-        const bool boundary = !(previous_ == '\r' && code_point == '\n');
-        previous_ = code_point;
-        state_ = 0;
-        return boundary;
-    }
     if (!started_) {
         started_ = true;
         previous_ = code_point;

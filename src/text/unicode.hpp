@@ -9,8 +9,13 @@
 
 namespace quenra {
 
+bool is_white_space_beyond_ascii(char32_t code_point) noexcept;
+
 // Unicode's White_Space property.
-bool is_white_space(char32_t code_point) noexcept;
+inline bool is_white_space(char32_t code_point) noexcept {
+    if (code_point < 0x80) return code_point == 0x20 || (code_point >= 0x09 && code_point <= 0x0D);
+    return is_white_space_beyond_ascii(code_point);
+}
 
 // The length of the white space at the start of `text`, line feeds left out:
 // the run ends at the first other character or at a line feed.
@@ -30,11 +35,33 @@ class GraphemeBreaks {
 public:
     // True when a cluster boundary falls before `code_point`, given every
     // code point passed before it. The first one always starts a cluster.
-    bool boundary_before(char32_t code_point) noexcept;
+    bool boundary_before(char32_t code_point) noexcept {
+        if (started_ && code_point < 0x80 && previous_ < 0x80) {
+            // Between two ASCII characters only CR LF holds together, and the
+            // state after an ASCII character is the one a fresh start gives.
+            const bool boundary = !(previous_ == '\r' && code_point == '\n');
+            previous_ = code_point;
+            state_ = 0;
+            return boundary;
+        }
+        return boundary_beyond_ascii(code_point);
+    }
     // Forgets the text read so far: the next code point starts a cluster.
     void reset() noexcept { started_ = false; }
 
+    // True when the last code point passed was ASCII, which is then
+    // `previous()`: an ASCII one after it needs no more look.
+    bool after_ascii() const noexcept { return started_ && previous_ < 0x80; }
+    char32_t previous() const noexcept { return previous_; }
+    // Passes ASCII code points, the last being `last`, after ASCII.
+    void pass_ascii(char last) noexcept {
+        previous_ = static_cast<unsigned char>(last);
+        state_ = 0;
+    }
+
 private:
+    bool boundary_beyond_ascii(char32_t code_point) noexcept;
+
     bool started_ = false;
     char32_t previous_ = 0;
     int state_ = 0;

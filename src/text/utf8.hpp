@@ -64,6 +64,19 @@ constexpr CodePoint decode_well_formed(const unsigned char* bytes) noexcept {
     return {(lead & 0x07) << 18 | (bytes[1] & 0x3Fu) << 12 | (bytes[2] & 0x3Fu) << 6 | (bytes[3] & 0x3Fu), 4};
 }
 
+// True when every byte of `text` is ASCII. Eight are tested at a time.
+inline bool is_ascii(std::string_view text) noexcept {
+    std::uint64_t high_bits = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        high_bits |= word;
+    }
+    for (; i < text.size(); ++i) high_bits |= static_cast<unsigned char>(text[i]);
+    return (high_bits & 0x8080808080808080u) == 0;
+}
+
 // Length in UTF-16 code units, as the Messaging API and Telegram count.
 inline std::size_t utf16_length(std::string_view text) noexcept {
     // Every byte but a continuation byte (10xxxxxx) starts a code unit; a
