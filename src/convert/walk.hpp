@@ -107,6 +107,8 @@ private:
             walk.builder_.text(characters, look);
             if constexpr (LinkReadingBuilder<Builder>) after_bang = characters.back() == '!';
         }
+        // Styled runs with no inner text show nothing.
+        void skipped_empty_runs() noexcept { after_bang = false; }
         void fragment(const Fragment& fragment, std::string_view /*source*/, BasicScanner<Search>& scanner) {
             bool taken = false;
             if constexpr (TopLevel) taken = walk.read_top_level(fragment, scanner);

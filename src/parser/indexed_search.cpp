@@ -49,11 +49,8 @@ constexpr std::array<ClosingWalk, CLOSING_SLOTS> WALKS = [] {
 }();
 
 const ClosingWalk& walk_for(std::string_view delimiter) {
-    if (delimiter == "]") return WALKS[0];
-    if (const StyleDelimiter* entry = style_delimiter(delimiter)) {
-        return WALKS[1 + static_cast<std::size_t>(entry - STYLE_DELIMITERS.data())];
-    }
-    fail("no closing search for this delimiter");
+    if (delimiter != "]" && !style_delimiter(delimiter)) fail("no closing search for this delimiter");
+    return WALKS[closing_slot(delimiter)];
 }
 
 }  // namespace

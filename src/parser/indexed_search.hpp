@@ -26,8 +26,12 @@
 namespace quenra {
 
 // The closing delimiters that searches are made for: "]" and every style
-// delimiter.
+// delimiter, numbered in this order.
 inline constexpr std::size_t CLOSING_SLOTS = 1 + STYLE_DELIMITERS.size();
+constexpr std::size_t closing_slot(std::string_view delimiter) noexcept {
+    const StyleDelimiter* entry = style_delimiter(delimiter);
+    return entry ? 1 + static_cast<std::size_t>(entry - STYLE_DELIMITERS.data()) : 0;
+}
 
 class IndexedSearch {
 public:
@@ -50,6 +54,10 @@ public:
     }
     std::optional<std::size_t> code_block_end(std::string_view rest);
     std::optional<std::size_t> next_byte(std::string_view rest, char byte);
+    // Past a failed search for a delimiter, searches fail at once.
+    bool known_unclosed(std::string_view rest, std::string_view delimiter) const noexcept {
+        return position_of(rest) >= closing_limits_[closing_slot(delimiter)];
+    }
 
 private:
     // What is remembered of earlier closing searches for one delimiter: per

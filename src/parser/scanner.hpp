@@ -75,13 +75,14 @@ public:
 
     // Takes the longest prefix that can only be read as plain characters. It is
     // exactly what `next` would return as consecutive `Char` fragments, so a
-    // consumer may take it in one piece. Empty when the next byte may open
-    // markup.
-    std::string_view take_plain_run() noexcept {
+    // consumer may take it in one piece: characters that open nothing, and
+    // those that might by their byte but are seen not to without a search.
+    // Empty when the next character may open markup.
+    [[gnu::always_inline]] std::string_view take_plain_run() noexcept {
         std::size_t length = 0;
         while (length < rest_.size()) {
             const auto lead = static_cast<unsigned char>(rest_[length]);
-            if (MAY_OPEN_MARKUP[lead]) break;
+            if (MAY_OPEN_MARKUP[lead] && !opens_nothing(rest_.substr(length))) break;
             length += utf8_length(lead);
         }
         length = std::min(length, rest_.size());  // a sequence cut short at the end of the text
@@ -90,11 +91,88 @@ public:
         return run;
     }
 
+    // Passes over the styled runs with no inner text that the text starts
+    // with, as `next` would return them (such as "**"): true when there was
+    // any. A reader to whom such runs show nothing need not read them.
+    bool skip_empty_runs() noexcept {
+        // Every such run starts with its delimiter's byte twice.
+        if (rest_.size() < 2 || rest_[0] != rest_[1]) return false;
+        bool skipped = false;
+        while (const std::size_t length = empty_run_length()) {
+            rest_.remove_prefix(length);
+            skipped = true;
+        }
+        return skipped;
+    }
+
     // The text not read yet, and a way to pass over part of it unread.
     std::string_view rest() const noexcept { return rest_; }
     void skip(std::size_t bytes) noexcept { rest_.remove_prefix(bytes); }
 
 private:
+    // True when the character that starts `rest` may open markup by its byte
+    // but is seen not to, at little cost: a backslash before no escapable
+    // character, a single "|", a "[" past where searches for "]" are known
+    // to fail, and a delimiter byte repeated where no rule takes it (as the
+    // first of three underscores).
+    bool opens_nothing(std::string_view rest) const noexcept {
+        switch (rest.front()) {
+        case '\\':
+            return rest.size() < 2 || !is_escapable(static_cast<unsigned char>(rest[1]));
+        case '|':
+            return rest.size() < 2 || rest[1] != '|';
+        case '[':
+            return search_.known_unclosed(rest.substr(1), "]");
+        case '`':
+            return false;
+        default:
+            break;
+        }
+        // The rules that decide without a search all look at a repeat.
+        if (rest.size() < 2 || rest[1] != rest[0]) return false;
+        const DelimiterCandidates& candidates = STYLE_DELIMITERS_STARTING_WITH[static_cast<unsigned char>(rest.front())];
+        for (std::size_t k = 0; k < candidates.count; ++k) {
+            const StyleDelimiter& entry = STYLE_DELIMITERS[candidates.entries[k]];
+            const ClosingDelimiter delimiter(entry.text);
+            const std::size_t size = entry.text.size();
+            if (!delimiter.begins(rest, 0)) continue;
+            if (entry.rule == DelimiterRule::NoRepeatAfterOpen && rest.size() > size && rest[size] == delimiter.byte) {
+                continue;
+            }
+            // Closed at once, by a closer that a repeat follows.
+            if (entry.rule == DelimiterRule::NoRepeatAroundClose && delimiter.begins(rest, size) &&
+                rest.size() > 2 * size && rest[2 * size] == delimiter.byte) {
+                continue;
+            }
+            return false;
+        }
+        return true;
+    }
+
+    // The length of the styled run with no inner text that starts the text,
+    // found without a search, or 0: the first entry of STYLE_DELIMITERS that
+    // would take it closes at once.
+    std::size_t empty_run_length() const noexcept {
+        if (rest_.empty()) return 0;
+        const DelimiterCandidates& candidates = STYLE_DELIMITERS_STARTING_WITH[static_cast<unsigned char>(rest_.front())];
+        for (std::size_t k = 0; k < candidates.count; ++k) {
+            const StyleDelimiter& entry = STYLE_DELIMITERS[candidates.entries[k]];
+            const ClosingDelimiter delimiter(entry.text);
+            const std::size_t size = entry.text.size();
+            if (!delimiter.begins(rest_, 0)) continue;
+            if (entry.rule == DelimiterRule::NoRepeatAfterOpen && rest_.size() > size && rest_[size] == delimiter.byte) {
+                continue;
+            }
+            if (!delimiter.begins(rest_, size)) return 0;  // a search would be needed
+            if (entry.rule == DelimiterRule::NoRepeatAroundClose && rest_.size() > 2 * size &&
+                rest_[2 * size] == delimiter.byte) {
+                continue;
+            }
+            return 2 * size;
+        }
+        return 0;
+    }
+
     std::string_view rest_;
     Search search_;
 };

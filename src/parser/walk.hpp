@@ -17,7 +17,11 @@ namespace quenra {
 // scanner (to look at or pass over the text after it). A visitor that also has
 //     void run(std::string_view characters);
 // gets the characters that open nothing in one piece: each stretch between
-// other fragments, instead of as `Char` fragments one by one.
+// other fragments, instead of as `Char` fragments one by one. One that also
+// has
+//     void skipped_empty_runs();
+// gets no styled run with no inner text: such runs are passed over unread,
+// and it is told where they were.
 template <class Search = DefaultSearch, class Visitor>
 void walk_text(std::string_view text, Visitor& visitor) {
     if (text.empty()) return;  // nested texts are often empty, as in "**"
@@ -30,6 +34,15 @@ void walk_text(std::string_view text, Visitor& visitor) {
         while (!scanner.done()) {
             length += scanner.take_plain_run().size();
             if (scanner.done()) break;
+            if constexpr (requires { visitor.skipped_empty_runs(); }) {
+                if (scanner.skip_empty_runs()) {
+                    if (length > 0) visitor.run(std::string_view(stretch, length));
+                    visitor.skipped_empty_runs();
+                    stretch = scanner.rest().data();
+                    length = 0;
+                    continue;
+                }
+            }
             const std::string_view before = scanner.rest();
             const Fragment fragment = scanner.next();
             if (const auto* character = std::get_if<Char>(&fragment)) {
