@@ -4,6 +4,7 @@ Used by the stress tests and by the benchmark suite (bench/run.py)."""
 
 import subprocess
 import sys
+from typing import NamedTuple
 
 PROBE = """
 import sys
@@ -17,14 +18,18 @@ before = status("VmRSS:")
 with open("/proc/self/clear_refs", "w") as f:
     f.write("5")  # resets the peak (VmHWM) to the present size
 result = quenra(text)
-print(status("VmHWM:") - before, len(text.encode()), len(result))
+print(status("VmHWM:") - before, len(text.encode()), len(result), sys.getsizeof(result))
 """
 
 
-def peak_of_one_call(unit: str, size: int) -> tuple[int, int, int]:
-    """Converts `size` bytes made of `unit` repeated; returns the peak memory
-    above what the process held before the call, the input's length in
-    bytes, and the result's length in characters."""
+class Peak(NamedTuple):
+    peak: int  # above what the process held before the call
+    input_bytes: int
+    output_chars: int
+    output_bytes: int  # the result str's own memory
+
+
+def peak_of_one_call(unit: str, size: int) -> Peak:
+    """Converts `size` bytes made of `unit` repeated and measures the call."""
     done = subprocess.run([sys.executable, "-c", PROBE, str(size), unit], capture_output=True, text=True, check=True)
-    peak, input_bytes, output_chars = (int(x) for x in done.stdout.split())
-    return peak, input_bytes, output_chars
+    return Peak(*(int(x) for x in done.stdout.split()))

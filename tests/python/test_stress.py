@@ -28,7 +28,7 @@ UNIT = "*Hi* _there_ [docs](https://example.com/a) `code` 日本語 😀 ||spoil
 
 
 def peak_per_byte(size):
-    peak, input_bytes, _ = peak_of_one_call(UNIT, size)
+    peak, input_bytes, *_ = peak_of_one_call(UNIT, size)
     return peak / input_bytes
 
 
