@@ -6,6 +6,7 @@
 
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -67,7 +68,7 @@ public:
                 return;
             }
         }
-        document_.items.push_back(Item{Item::Kind::Shown, true, false, look, component_, begin, document_.text.size()});
+        add_item(Item::Kind::Shown, true, false, look, component_, begin);
     }
 
     void inline_code(std::string_view code) { add_code(code); }
@@ -86,8 +87,14 @@ public:
     }
 
     bool standalone_link(const Link& link, std::string_view tail) {
+        return standalone_button(link, tail, [&] { append_plain_text(link.text, document_.text); });
+    }
+
+    // A standalone link whose label `append_label()` appends to the text.
+    template <class AppendLabel>
+    bool standalone_button(const Link& link, std::string_view tail, AppendLabel&& append_label) {
         const std::size_t begin = document_.text.size();
-        append_plain_text(link.text, document_.text);
+        append_label();
         const Ref label{Ref::In::Text, begin, document_.text.size() - begin};
         const std::optional<ButtonText> button = links_.standalone_button(document_, label, link);
         if (!button) {
@@ -97,6 +104,25 @@ public:
         add_button(*button, true, begin);
         add_hidden(tail);
         return true;
+    }
+
+    // The shown items from here on are in quote `quote` (0 for none); a
+    // quote starts and ends a text component.
+    void set_quote(std::uint32_t quote) noexcept {
+        if (quote == quote_) return;
+        ++component_;
+        quote_ = quote;
+    }
+
+    // Characters appended to the text as they stand.
+    std::size_t append(std::string_view characters) {
+        const std::size_t begin = document_.text.size();
+        if (characters.size() == 1) {
+            document_.text.push_back(characters[0]);  // escaped characters come one by one
+        } else {
+            document_.text.append(characters);
+        }
+        return begin;
     }
 
     LinkReading link_reading(const Link& link, bool after_bang)
@@ -115,40 +141,34 @@ public:
     }
 
 private:
-    // Appends characters to the text; returns where they start.
-    std::size_t append(std::string_view characters) {
-        const std::size_t begin = document_.text.size();
-        if (characters.size() == 1) {
-            document_.text.push_back(characters[0]);  // escaped characters come one by one
-        } else {
-            document_.text.append(characters);
-        }
-        return begin;
+    // An item that owns the text from `begin` to its end.
+    void add_item(Item::Kind kind, bool merges, bool standalone, Look look, std::size_t index, std::size_t begin) {
+        document_.items.push_back(Item{kind, merges, standalone, look, quote_, index, begin, document_.text.size()});
     }
 
     // Characters of the altText only.
     void add_hidden(std::string_view characters) {
         if (characters.empty()) return;
         const std::size_t begin = append(characters);
-        document_.items.push_back(Item{Item::Kind::Hidden, false, false, {}, 0, begin, document_.text.size()});
+        add_item(Item::Kind::Hidden, false, false, {}, 0, begin);
     }
 
     void add_code(std::string_view code) {
         if (code.empty() && !Links::KEEPS_EMPTY_SPANS) return;
         const std::size_t begin = append(code);
-        document_.items.push_back(Item{Item::Kind::Shown, false, false, CODE_LOOK, component_, begin, document_.text.size()});
+        add_item(Item::Kind::Shown, false, false, CODE_LOOK, component_, begin);
     }
 
     // A button whose own characters run from `begin` to the end of the text.
     void add_button(const ButtonText& button, bool standalone, std::size_t begin) {
-        document_.items.push_back(
-            Item{Item::Kind::Button, false, standalone, {}, document_.buttons.size(), begin, document_.text.size()});
+        add_item(Item::Kind::Button, false, standalone, {}, document_.buttons.size(), begin);
         document_.buttons.push_back(button);
     }
 
     Document& document_;
     Links& links_;
     std::size_t component_ = 0;
+    std::uint32_t quote_ = 0;
 };
 
 // The document that `text` makes, read with `links` as its link policy, in

@@ -82,6 +82,9 @@ struct Item {
     // Button: a standalone link's, which may start a message of its own.
     bool standalone = false;
     Look look;  // Shown
+    // Shown: the quote it is in, counted from 1 in the order of the text;
+    // 0 outside quotes.
+    std::uint32_t quote = 0;
     // Shown: the text component it belongs to; Button: its entry in `buttons`.
     std::size_t index = 0;
     std::size_t begin = 0;  // its characters: text[begin, end)

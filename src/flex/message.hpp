@@ -20,7 +20,9 @@ enum class Box : std::uint8_t { Body, Footer };
 // begin_message; each box that the bubble has, body first, with its
 // components between begin_box and end_box; one end_message. A text
 // component is begin_text, its spans, end_text; a span is begin_span, its
-// characters in any number of pieces, end_span with its look.
+// characters in any number of pieces, end_span with its look. A quote is a
+// component of the body that holds text components of its own, between
+// begin_quote and end_quote.
 template <class Out>
 concept MessageOut = requires(Out& out, std::string_view characters, const Look& look, Box box) {
     out.begin_message(characters);  // the altText
@@ -33,6 +35,8 @@ concept MessageOut = requires(Out& out, std::string_view characters, const Look&
     out.end_span(look);
     out.button(characters, characters);  // label, URI
     out.separator();
+    out.begin_quote();
+    out.end_quote();
     out.end_message();
 };
 
@@ -71,17 +75,22 @@ void tell_message(const Document& document, Place begin, Place end, std::string_
     (outs.begin_message(alt_text), ...);
     bool body = false;
     const Item* last = nullptr;  // the shown item before, in the same component
+    // Ends the text component of `last`, and its quote when that ends too.
+    const auto end_component = [&](bool quote_ends) {
+        (outs.end_span(last->look), ...);
+        (outs.end_text(), ...);
+        if (quote_ends && last->quote != 0) (outs.end_quote(), ...);
+    };
     message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view characters) {
         if (item.kind != Item::Kind::Shown) return;
         if (!body) {
             (outs.begin_box(Box::Body), ...);
             body = true;
         }
-        if (!last || last->index != item.index) {
-            if (last) {
-                (outs.end_span(last->look), ...);
-                (outs.end_text(), ...);
-            }
+        if (!last || last->index != item.index || last->quote != item.quote) {
+            const bool same_quote = last && last->quote == item.quote;
+            if (last) end_component(!same_quote);
+            if (!same_quote && item.quote != 0) (outs.begin_quote(), ...);
             (outs.begin_text(), ...);
             (outs.begin_span(), ...);
         } else if (!joins(*last, item)) {
@@ -92,8 +101,7 @@ void tell_message(const Document& document, Place begin, Place end, std::string_
         last = &item;
     });
     if (body) {
-        (outs.end_span(last->look), ...);
-        (outs.end_text(), ...);
+        end_component(true);
         (outs.end_box(Box::Body), ...);
     }
     bool footer = false;

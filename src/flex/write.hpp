@@ -107,6 +107,19 @@ public:
         write<R"({"type":"separator"})">();
     }
 
+    // A quote looks like Telegram's: a coloured bar at its start, a light
+    // tint behind its text components.
+    void begin_quote() {
+        comma_unless_first(first_component_);
+        write<R"({"type":"box","layout":"horizontal","contents":[{"type":"separator","color":"#1689FC"},)"
+              R"({"type":"box","layout":"vertical","contents":[)">();
+        first_component_ = true;
+    }
+    void end_quote() {
+        write<R"(],"spacing":"md"}],"spacing":"md","paddingAll":"md","backgroundColor":"#EEF5FD","cornerRadius":"md"})">();
+        first_component_ = false;
+    }
+
     // The bytes of the bubble, once the message is written.
     std::size_t bubble_bytes() const noexcept { return bubble_bytes_; }
 

@@ -60,10 +60,14 @@ void ProblemFinder::add(ProblemCode code, Path&& path, Message&& message) {
     if (keep_) problems_.push_back(Problem{name(code), path(), message()});
 }
 
-std::string ProblemFinder::component_path() const {
-    return std::string(box_ == Box::Body ? "/contents/body" : "/contents/footer") + "/contents/" +
-           std::to_string(component_);
+// The path of the box whose components are being told.
+std::string ProblemFinder::box_path() const {
+    std::string path = box_ == Box::Body ? "/contents/body" : "/contents/footer";
+    if (quote_) path += "/contents/" + std::to_string(*quote_) + "/contents/1";
+    return path;
 }
+
+std::string ProblemFinder::component_path() const { return box_path() + "/contents/" + std::to_string(component_); }
 
 void ProblemFinder::begin_message(std::string_view alt_text) {
     const auto path = [] { return std::string("/altText"); };
@@ -81,11 +85,14 @@ void ProblemFinder::begin_box(Box box) {
     component_ = 0;
 }
 
-void ProblemFinder::end_box(Box box) {
-    if (component_ > 0) return;
-    add(
-        ProblemCode::BoxEmpty, [box] { return std::string(box == Box::Body ? "/contents/body" : "/contents/footer"); },
-        [] { return std::string("the box has no components"); });
+void ProblemFinder::end_box(Box /*box*/) {
+    if (component_ == 0) add(ProblemCode::BoxEmpty, [&] { return box_path(); }, [] { return std::string("the box has no components"); });
+}
+
+void ProblemFinder::end_quote() {
+    end_box(box_);
+    component_ = *quote_ + 1;
+    quote_.reset();
 }
 
 void ProblemFinder::end_text() {

@@ -4,8 +4,9 @@
 
 #include <array>
 #include <cstdint>
-#include <initializer_list>
 #include <cstddef>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,12 @@ public:
     void end_span(const Look& look);
     void button(std::string_view label, std::string_view uri);
     void separator() noexcept { ++component_; }
+    // A quote's components come after its bar, in a box of their own.
+    void begin_quote() noexcept {
+        quote_ = component_;
+        component_ = 0;
+    }
+    void end_quote();
     void end_message() noexcept {}
 
     // Once the whole message has been told and its bubble, `bubble_bytes`
@@ -48,6 +55,7 @@ public:
     bool finds_only(std::size_t bubble_bytes, std::initializer_list<ProblemCode> allowed = {}) const noexcept;
 
 private:
+    std::string box_path() const;
     std::string component_path() const;
     // Records a problem; `path` and `message` make their texts, when called.
     template <class Path, class Message>
@@ -61,7 +69,8 @@ private:
     bool body_ = false;
     bool footer_ = false;
     Box box_ = Box::Body;
-    std::size_t component_ = 0;  // in the box: the next one's index
+    std::size_t component_ = 0;  // in the box or quote: the next one's index
+    std::optional<std::size_t> quote_;  // the index in the body of the quote open
     std::size_t span_ = 0;       // in the text component: the next one's index
     std::size_t span_bytes_ = 0;
 };

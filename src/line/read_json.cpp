@@ -131,7 +131,33 @@ void read_span(const Value& value, const std::string& path, ProblemFinder& out) 
     out.end_span(Look{});
 }
 
-void read_component(const Value& value, const std::string& path, ProblemFinder& out) {
+void read_components(const Value& value, const std::string& path, ProblemFinder& out, bool in_quote);
+
+// A quote: a horizontal box of a bar (a separator) and a vertical box of the
+// quote's components.
+void read_quote(const Value& value, const std::string& path, ProblemFinder& out) {
+    ObjectReader object(value, path, "box");
+    object.constant("layout", "horizontal");
+    const std::string parts_path = object.child("contents");
+    const Value& parts = array_at(object.required("contents"), parts_path);
+    if (parts.Size() != 2) throw Unreadable{"expected a bar and a box at " + parts_path};
+    ObjectReader bar(parts[0], parts_path + "/0", "separator");
+    bar.optional_string("color");
+    bar.finish();
+    ObjectReader inner(parts[1], parts_path + "/1", "box");
+    inner.constant("layout", "vertical");
+    out.begin_quote();
+    read_components(inner.required("contents"), inner.child("contents"), out, true);
+    inner.optional_string("spacing");
+    inner.finish();
+    for (const std::string_view name : {"spacing", "paddingAll", "backgroundColor", "cornerRadius"}) {
+        object.optional_string(name);
+    }
+    object.finish();
+    out.end_quote();
+}
+
+void read_component(const Value& value, const std::string& path, ProblemFinder& out, bool in_quote) {
     if (!value.IsObject()) throw Unreadable{"expected an object at " + path};
     const auto type = value.FindMember("type");
     const std::string_view kind = type != value.MemberEnd() && type->value.IsString() ? string_of(type->value) : "";
@@ -163,18 +189,25 @@ void read_component(const Value& value, const std::string& path, ProblemFinder& 
         out.separator();
         return;
     }
+    if (kind == "box" && !in_quote) {
+        read_quote(value, path, out);
+        return;
+    }
     throw Unreadable{"expected a text, button or separator component at " + path};
+}
+
+void read_components(const Value& value, const std::string& path, ProblemFinder& out, bool in_quote) {
+    const Value& components = array_at(value, path);
+    for (rapidjson::SizeType i = 0; i < components.Size(); ++i) {
+        read_component(components[i], path + "/" + std::to_string(i), out, in_quote);
+    }
 }
 
 void read_box(const Value& value, Box box, const std::string& path, ProblemFinder& out) {
     ObjectReader object(value, path, "box");
     object.constant("layout", "vertical");
-    const std::string components_path = object.child("contents");
-    const Value& components = array_at(object.required("contents"), components_path);
     out.begin_box(box);
-    for (rapidjson::SizeType i = 0; i < components.Size(); ++i) {
-        read_component(components[i], components_path + "/" + std::to_string(i), out);
-    }
+    read_components(object.required("contents"), object.child("contents"), out, false);
     object.optional_string("spacing");
     object.optional_string("backgroundColor");
     object.finish();
@@ -212,10 +245,10 @@ std::size_t read_whole(const Value& value, ProblemFinder& out) {
     return compact_size(contents);
 }
 
-// The deepest nesting of objects and arrays that a message of the
-// serializer's shape has: message, bubble, box, components, text, spans,
-// span.
-constexpr unsigned MAX_DEPTH = 7;
+// The deepest nesting of objects and arrays that a message of the writer's
+// shape has: message, bubble, box, components, quote, its parts, its box,
+// components, text, spans, span.
+constexpr unsigned MAX_DEPTH = 11;
 
 // Hands a reader's events to a document, refusing nesting deeper than
 // MAX_DEPTH: the reader walks without recursion, and the document it builds

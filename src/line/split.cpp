@@ -28,18 +28,20 @@ namespace line {
 namespace {
 
 // The size of the bubble of a message that holds, one in the other, a box
-// (at `depth` 1), a text component (2) and a span of no characters in `look`
-// (3).
-std::size_t frame_size(Box box, int depth, const Look& look = {}) {
+// (at `depth` 1), a text component (2), in a quote when `quoted`, and a span
+// of no characters in `look` (3).
+std::size_t frame_size(Box box, int depth, const Look& look = {}, bool quoted = false) {
     return bubble_size([&](auto& writer) {
         writer.begin_message({});
         if (depth > 0) writer.begin_box(box);
+        if (quoted) writer.begin_quote();
         if (depth > 1) writer.begin_text();
         if (depth > 2) {
             writer.begin_span();
             writer.end_span(look);
         }
         if (depth > 1) writer.end_text();
+        if (quoted) writer.end_quote();
         if (depth > 0) writer.end_box(box);
         writer.end_message();
     });
@@ -54,6 +56,7 @@ struct BubbleSizes {
     std::size_t body = frame_size(Box::Body, 1) - bubble;
     std::size_t footer = frame_size(Box::Footer, 1) - bubble;
     std::size_t text = frame_size(Box::Body, 2) - bubble - body;
+    std::size_t quote = frame_size(Box::Body, 2, {}, true) - bubble - body - text;
     // A span's members without its characters, by its look's code.
     std::array<std::size_t, 128> span_frames = [this] {
         std::array<std::size_t, 128> frames{};
@@ -86,10 +89,20 @@ public:
     // A shown item starts in this message.
     void open_shown(const Item& item) {
         const BubbleSizes& sizes = bubble_sizes();
-        if (components_ == 0) bytes_ += sizes.body;
-        if (!last_shown_ || last_shown_->index != item.index) {
+        if (body_components_ == 0) bytes_ += sizes.body;
+        const bool quote_changes = !last_shown_ || last_shown_->quote != item.quote;
+        if (quote_changes) {
+            components_ = body_components_;
+            if (item.quote != 0) {
+                bytes_ += sizes.quote + (body_components_ > 0 ? 1 : 0);
+                ++body_components_;
+                components_ = 0;
+            }
+        }
+        if (quote_changes || last_shown_->index != item.index) {
             bytes_ += sizes.text + (components_ > 0 ? 1 : 0);
             ++components_;
+            if (item.quote == 0) body_components_ = components_;
             spans_ = 0;
             last_shown_ = nullptr;
         }
@@ -134,7 +147,8 @@ private:
     const LineLimits& limits_;
     std::size_t bytes_;
     std::size_t alt_units_ = 0;
-    std::size_t components_ = 0;
+    std::size_t body_components_ = 0;
+    std::size_t components_ = 0;  // in the body, or in the quote open
     std::size_t spans_ = 0;
     std::size_t buttons_ = 0;
     const Item* last_shown_ = nullptr;

@@ -71,9 +71,8 @@ TEST(ConvertProperties, BodyIsAbsentOnlyWhenThereIsNothingToShow) {
         const auto message = testing::read_flex_message(quenra_json_with_options(text, {true, true}));
         ASSERT_TRUE(message);
         if (!message->contents.body) continue;
-        for (const Component& component : message->contents.body->contents) {
-            ASSERT_FALSE(std::get<Text>(component).contents.empty()) << quoted(text);
-        }
+        testing::for_each_text(*message->contents.body,
+                               [&](const Text& component) { EXPECT_FALSE(component.contents.empty()) << quoted(text); });
     }
 }
 

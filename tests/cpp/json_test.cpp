@@ -101,7 +101,7 @@ public:
         for (const Box box : {Box::Body, Box::Footer}) {
             if (!coin()) continue;
             out.begin_box(box);
-            for (std::size_t i = text_.pick(4); i > 0; --i) component(out);
+            for (std::size_t i = text_.pick(4); i > 0; --i) component(out, box == Box::Body);
             out.end_box(box);
         }
         out.end_message();
@@ -118,24 +118,34 @@ private:
     }
 
     template <class Out>
-    void component(Out& out) {
-        switch (text_.pick(3)) {
+    void component(Out& out, bool may_quote) {
+        switch (text_.pick(may_quote ? 4 : 3)) {
         case 0:
-            out.begin_text();
-            for (std::size_t i = text_.pick(4); i > 0; --i) {
-                out.begin_span();
-                for (std::size_t piece = text_.pick(3); piece > 0; --piece) out.span_text(string());
-                out.end_span(Look(coin(), coin(), static_cast<Look::Decoration>(text_.pick(3)),
-                                  static_cast<Look::Color>(text_.pick(4)), coin()));
-            }
-            out.end_text();
+            text(out);
             break;
         case 1:
             out.button(string(), string());
             break;
-        default:
+        case 2:
             out.separator();
+            break;
+        default:
+            out.begin_quote();
+            for (std::size_t i = text_.pick(3) + 1; i > 0; --i) text(out);
+            out.end_quote();
         }
+    }
+
+    template <class Out>
+    void text(Out& out) {
+        out.begin_text();
+        for (std::size_t i = text_.pick(4); i > 0; --i) {
+            out.begin_span();
+            for (std::size_t piece = text_.pick(3); piece > 0; --piece) out.span_text(string());
+            out.end_span(Look(coin(), coin(), static_cast<Look::Decoration>(text_.pick(3)),
+                              static_cast<Look::Color>(text_.pick(4)), coin()));
+        }
+        out.end_text();
     }
 
     std::uint32_t seed_;

@@ -27,10 +27,10 @@ std::string summary(const std::string& json) {
     if (!message) return "unreadable: " + json;
     std::string out = "alt=" + message->altText + " | shown=";
     if (message->contents.body) {
-        for (const Component& component : message->contents.body->contents) {
-            for (const Span& span : std::get<Text>(component).contents) out += span.text;
+        testing::for_each_text(*message->contents.body, [&](const Text& component) {
+            for (const Span& span : component.contents) out += span.text;
             out += "/";
-        }
+        });
     }
     for (const UriAction& action : testing::split_detail::buttons_of(*message)) {
         out += " | " + action.label + " -> " + action.uri;

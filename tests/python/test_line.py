@@ -142,6 +142,6 @@ def test_check_refuses_deep_json_without_exhausting_the_stack():
     done = subprocess.run([sys.executable, "-c", DEEP_JSON], capture_output=True, text=True, check=False)
     assert done.returncode == 0, done.stderr
     assert done.stdout.splitlines() == [
-        f"JSON nested more than 7 levels deep at offset {offset}, deeper than any Flex message of this shape"
-        for offset in (7, 35)
+        f"JSON nested more than 11 levels deep at offset {offset}, deeper than any Flex message of this shape"
+        for offset in (11, 55)
     ]

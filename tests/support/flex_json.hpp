@@ -266,6 +266,38 @@ inline std::optional<Span> read_span(const JsonValue& value) {
     return span;
 }
 
+inline std::optional<Component> read_component(const JsonValue& value);
+
+// The quote box exactly as the writer writes it.
+inline std::optional<Quote> read_quote(MemberReader& reader) {
+    reader.constant("layout", "horizontal");
+    const JsonArray* parts = as_array(reader.required("contents"));
+    reader.constant("spacing", "md");
+    reader.constant("paddingAll", "md");
+    reader.constant("backgroundColor", "#EEF5FD");
+    reader.constant("cornerRadius", "md");
+    if (!parts || parts->size() != 2 || !reader.finish()) return std::nullopt;
+    const JsonObject* bar = as_object(&(*parts)[0]);
+    const JsonObject* box = as_object(&(*parts)[1]);
+    if (!bar || !box) return std::nullopt;
+    MemberReader bar_reader(*bar);
+    bar_reader.constant("type", "separator");
+    bar_reader.constant("color", "#1689FC");
+    MemberReader box_reader(*box);
+    box_reader.constant("type", "box");
+    box_reader.constant("layout", "vertical");
+    const JsonArray* texts = as_array(box_reader.required("contents"));
+    box_reader.constant("spacing", "md");
+    if (!bar_reader.finish() || !texts || !box_reader.finish()) return std::nullopt;
+    Quote quote;
+    for (const JsonValue& item : *texts) {
+        auto component = read_component(item);
+        if (!component || !std::holds_alternative<Text>(*component)) return std::nullopt;
+        quote.contents.push_back(std::get<Text>(std::move(*component)));
+    }
+    return quote;
+}
+
 inline std::optional<Component> read_component(const JsonValue& value) {
     const JsonObject* object = as_object(&value);
     if (!object || object->empty()) return std::nullopt;
@@ -301,6 +333,7 @@ inline std::optional<Component> read_component(const JsonValue& value) {
         }
         return text;
     }
+    if (*type == "box") return read_quote(reader);
     return std::nullopt;
 }
 

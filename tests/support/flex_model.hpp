@@ -62,8 +62,16 @@ struct Separator {
     friend bool operator==(const Separator&, const Separator&) = default;
 };
 
+// A quote: a horizontal box of a coloured bar and a box of its text
+// components, which the writer lays out.
+struct Quote {
+    std::vector<Text> contents;
+
+    friend bool operator==(const Quote&, const Quote&) = default;
+};
+
 // Written as an object whose "type" names the alternative.
-using Component = std::variant<Text, Button, Separator>;
+using Component = std::variant<Text, Button, Separator, Quote>;
 
 // A vertical box of components.
 struct FlexBox {
@@ -91,6 +99,18 @@ struct FlexMessage {
 
 namespace testing {
 
+// Calls `each(text)` for every text component of `box`, those in quotes too,
+// in order.
+template <class Each>
+void for_each_text(const FlexBox& box, Each&& each) {
+    for (const Component& component : box.contents) {
+        if (const auto* text = std::get_if<Text>(&component)) each(*text);
+        if (const auto* quote = std::get_if<Quote>(&component)) {
+            for (const Text& text : quote->contents) each(text);
+        }
+    }
+}
+
 // The span fields that a look sets, as the writer writes them.
 inline Span span_of(std::string text, const Look& look) {
     Span span{std::move(text), {}, {}, {}, {}, {}};
@@ -115,15 +135,28 @@ public:
         box_ = &*slot;
     }
     void end_box(Box) {}
-    void begin_text() { box_->contents.push_back(Text{true, {}}); }
+    void begin_text() {
+        if (quote_) {
+            quote_->contents.push_back(Text{true, {}});
+            text_ = &quote_->contents.back();
+        } else {
+            box_->contents.emplace_back(std::in_place_type<Text>, Text{true, {}});
+            text_ = &std::get<Text>(box_->contents.back());
+        }
+    }
     void end_text() {}
     void begin_span() { span_text_.clear(); }
     void span_text(std::string_view characters) { span_text_ += characters; }
-    void end_span(const Look& look) { std::get<Text>(box_->contents.back()).contents.push_back(span_of(span_text_, look)); }
+    void end_span(const Look& look) { text_->contents.push_back(span_of(span_text_, look)); }
+    void begin_quote() {
+        box_->contents.emplace_back(std::in_place_type<Quote>);
+        quote_ = &std::get<Quote>(box_->contents.back());
+    }
+    void end_quote() { quote_ = nullptr; }
     void button(std::string_view label, std::string_view uri) {
         box_->contents.push_back(Button{UriAction{std::string(label), std::string(uri)}});
     }
-    void separator() { box_->contents.push_back(Separator{}); }
+    void separator() { box_->contents.emplace_back(std::in_place_type<Separator>); }
     void end_message() {}
 
     const FlexMessage& message() const noexcept { return message_; }
@@ -131,6 +164,8 @@ public:
 private:
     FlexMessage message_;
     FlexBox* box_ = nullptr;
+    Quote* quote_ = nullptr;
+    Text* text_ = nullptr;
     std::string span_text_;
 };
 

@@ -46,9 +46,9 @@ struct ShownText {
     void add(const Document& document, const Item& item) { add(document.characters(item), span_of({}, item.look)); }
     void add(const FlexMessage& message) {
         if (!message.contents.body) return;
-        for (const Component& component : message.contents.body->contents) {
-            for (const Span& span : std::get<Text>(component).contents) add(span.text, span);
-        }
+        for_each_text(*message.contents.body, [&](const Text& component) {
+            for (const Span& span : component.contents) add(span.text, span);
+        });
     }
     friend bool operator==(const ShownText&, const ShownText&) = default;
 };
