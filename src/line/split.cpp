@@ -494,16 +494,19 @@ private:
 
 }  // namespace
 
+std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits) {
+    return Cutter(document, limits).messages();
+}
+
 std::vector<std::string> messages_that_fit(std::string_view text, const ConvertOptions& options,
                                            const LineLimits& limits, Document& exact, const ProblemFinder& problems) {
     if (exact.items.empty()) return {};  // shows nothing, and has no link to read otherwise
     using enum ProblemCode;
     if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(exact, limits)) {
         std::erase_if(exact.items, [](const Item& item) { return item.kind == Item::Kind::Shown && item.size() == 0; });
-        return Cutter(exact, limits).messages();
+        return cut_into_messages(exact, limits);
     }
-    const Document document = read_repaired(text, options, limits);
-    return Cutter(document, limits).messages();
+    return cut_into_messages(read_repaired(text, options, limits), limits);
 }
 
 }  // namespace line

@@ -21,6 +21,10 @@ namespace quenra::line {
 std::vector<std::string> messages_that_fit(std::string_view text, const ConvertOptions& options,
                                            const LineLimits& limits, Document& exact, const ProblemFinder& problems);
 
+// The messages that `document` is cut into, each of which LINE accepts when
+// the document's links and labels are repaired (repair.hpp).
+std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits);
+
 // Writes the exact conversion of `text` into `sink`, a fresh JsonSink.
 // Returns nothing when LINE accepts it as it is, else the messages of
 // `messages_that_fit` (what the sink holds is then to be dropped). `limits`

@@ -12,6 +12,7 @@
 #include "line/split.hpp"
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
+#include "python/limits.hpp"
 #include "python/str_sink.hpp"
 #include "python/module.hpp"
 
@@ -41,108 +42,6 @@ constexpr FunctionDescription CHECK_PARAMETERS{"check", std::nullopt, CHECK_POSI
 constexpr std::string_view LIMITS_POSITIONAL[] = {"limits"};
 constexpr FunctionDescription LIMITS_PROBLEM_PARAMETERS{"limits_problem", std::nullopt, LIMITS_POSITIONAL, 0, 1, {}};
 
-// The qualified name of `object`'s type, as the binder's own messages give it.
-std::string type_name(PyObject* object) {
-    return qualified_name(Py_TYPE(object)).value_or("<failed to extract type name>");
-}
-
-// An attribute of a limits object; a missing one is a TypeError that says
-// what `limits` must be (`expected`).
-Result<Owned> limits_attribute(PyObject* limits, const char* name, std::string_view expected) {
-    Owned value = Owned::steal(PyObject_GetAttrString(limits, name));
-    if (value) return value;
-    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
-    PyErr_Clear();
-    return PyErr::type_error("limits must be " + std::string(expected) + ", not '" + type_name(limits) + "'");
-}
-
-// A size limit: an int (bool is refused, as it is not a size) that fits,
-// else the ValueError that every out-of-range limit gets.
-Result<std::size_t> size_limit(PyObject* value, const line::SizeLimit& limit) {
-    const std::string name(limit.name);
-    if (!PyLong_Check(value) || PyBool_Check(value)) {
-        return PyErr::type_error(name + " must be an int, not '" + type_name(value) + "'");
-    }
-    int overflow = 0;
-    const long long size = PyLong_AsLongLongAndOverflow(value, &overflow);
-    if (size == -1 && PyErr_Occurred()) return PyErr::fetch();
-    if (overflow > 0) {
-        return PyErr::lazy(PyExc_ValueError, name + " must be at most " +
-                                                 std::to_string(std::numeric_limits<long long>::max()) + ", not " +
-                                                 display(value));
-    }
-    if (overflow < 0 || size < 0) return PyErr::lazy(PyExc_ValueError, line::size_limit_problem(limit, display(value)));
-    return static_cast<std::size_t>(size);
-}
-
-Result<std::vector<std::string>> uri_schemes(PyObject* value) {
-    constexpr std::string_view MESSAGE = "uri_schemes must be a sequence of str, not ";
-    if (PyUnicode_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "a single str");
-    if (!PySequence_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "'" + type_name(value) + "'");
-    const Owned items = Owned::steal(PySequence_Fast(value, "uri_schemes must be a sequence of str"));
-    if (!items) return PyErr::fetch();
-    std::vector<std::string> schemes;
-    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
-    for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PySequence_Fast_GET_ITEM(items.get(), i);
-        if (!PyUnicode_Check(item)) {
-            return PyErr::type_error("uri_schemes[" + std::to_string(i) + "] must be a str, not '" + type_name(item) +
-                                     "'");
-        }
-        auto scheme = extract_str(item);
-        if (!scheme) return std::move(scheme).take_error();
-        schemes.emplace_back(*scheme);
-    }
-    return schemes;
-}
-
-// Reads a LineLimits (or any object with its attributes) into `out`; a
-// `limits` that is neither is refused as not being `expected`.
-std::optional<PyErr> read_limits(PyObject* object, LineLimits& out, std::string_view expected) {
-    for (const line::SizeLimit& limit : line::SIZE_LIMITS) {
-        auto attribute = limits_attribute(object, std::string(limit.name).c_str(), expected);
-        if (!attribute) return std::move(attribute).take_error();
-        auto value = size_limit((*attribute).get(), limit);
-        if (!value) return std::move(value).take_error();
-        out.*limit.field = *value;
-    }
-    auto attribute = limits_attribute(object, "uri_schemes", expected);
-    if (!attribute) return std::move(attribute).take_error();
-    auto schemes = uri_schemes((*attribute).get());
-    if (!schemes) return std::move(schemes).take_error();
-    out.uri_schemes = std::move(*schemes);
-    return std::nullopt;
-}
-
-// The limits that a `limits` argument names: LINE's own for None or nothing.
-class LimitsArgument {
-public:
-    std::optional<PyErr> read(PyObject* slot) {
-        if (!slot || slot == Py_None) return std::nullopt;
-        if (auto error = read_limits(slot, custom_.emplace(), "a LineLimits or None")) return error;
-        return std::nullopt;
-    }
-    const LineLimits& get() const noexcept { return custom_ ? *custom_ : LINE_LIMITS; }
-    // Raises InvalidLimits for limits that cannot be worked with (LINE's own
-    // always can).
-    void require_valid() const {
-        if (custom_) line::require_valid(*custom_);
-    }
-
-private:
-    static inline const LineLimits LINE_LIMITS{};
-    std::optional<LineLimits> custom_;  // made only when given: it costs allocations
-};
-
-// The messages as a list of `str`.
-Owned message_list(const std::vector<std::string>& messages) {
-    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(messages.size())));
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_str(messages[i]).release());
-    }
-    return list;
-}
-
 Owned problem_list(const std::vector<Problem>& problems) {
     Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(problems.size())));
     for (std::size_t i = 0; i < problems.size(); ++i) {
@@ -154,17 +53,6 @@ Owned problem_list(const std::vector<Problem>& problems) {
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), tuple.release());
     }
     return list;
-}
-
-// Runs `work`, raising ValueError for limits or messages that the library
-// refuses.
-template <class Work>
-PyObject* refusals_as_value_errors(Work&& work) {
-    try {
-        return work();
-    } catch (const std::invalid_argument& refused) {
-        return raise(PyErr::lazy(PyExc_ValueError, refused.what()));
-    }
 }
 
 PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,

@@ -19,7 +19,8 @@ MAY_INCLUDE = {
     "convert": {"convert", "parser", "flex", "text"},
     "line": {"line", "convert", "parser", "flex", "text"},
     "lib": {"lib", "convert", "flex", "text"},
-    "python": {"python", "lib", "line", "flex", "text"},
+    "telegram": {"telegram", "line", "convert", "parser", "flex", "text"},
+    "python": {"python", "lib", "line", "telegram", "flex", "text"},
 }
 PROJECT_INCLUDE = re.compile(r'#include "(\w+)/')
 

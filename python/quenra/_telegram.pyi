@@ -1,0 +1,30 @@
+from collections.abc import Iterable
+from typing import Any
+
+from quenra._line import _Limits
+from quenra.telegram import Entity
+
+__all__: list[str]
+
+def parse(markdown_v2: str) -> tuple[str, list[Entity]]:
+    """Read MarkdownV2 as Telegram does: the text and its entities, in Telegram's order."""
+
+def convert(
+    text: str,
+    entities: Iterable[Any] | None = None,
+    *,
+    standalone_links_as_buttons: bool = True,
+    decorate_links: bool = True,
+    limits: _Limits | None = None,
+) -> str:
+    """Convert a Telegram message's text and entities to one LINE Flex Message JSON string."""
+
+def split(
+    text: str,
+    entities: Iterable[Any] | None = None,
+    *,
+    standalone_links_as_buttons: bool = True,
+    decorate_links: bool = True,
+    limits: _Limits | None = None,
+) -> list[str]:
+    """Convert a Telegram message's text and entities to LINE Flex Message JSON strings that LINE accepts."""

@@ -1,0 +1,333 @@
+#include "python/telegram_module.hpp"
+
+#include <array>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <quenra/telegram.hpp>
+#include "python/boundary.hpp"
+#include "python/limits.hpp"
+#include "python/module.hpp"
+#include "python/str_sink.hpp"
+#include "telegram/deliver.hpp"
+
+namespace quenra::python {
+
+namespace {
+
+using telegram::Entity;
+
+constexpr std::string_view PARSE_POSITIONAL[] = {"markdown_v2"};
+constexpr FunctionDescription PARSE_PARAMETERS{"parse", std::nullopt, PARSE_POSITIONAL, 0, 1, {}};
+
+constexpr std::string_view CONVERT_POSITIONAL[] = {"text", "entities"};
+constexpr KeywordOnlyParameter CONVERT_KEYWORDS[] = {
+    {"standalone_links_as_buttons", false},
+    {"decorate_links", false},
+    {"limits", false},
+};
+constexpr FunctionDescription CONVERT_PARAMETERS{"convert", std::nullopt, CONVERT_POSITIONAL, 0, 1, CONVERT_KEYWORDS};
+constexpr FunctionDescription SPLIT_PARAMETERS{"split", std::nullopt, CONVERT_POSITIONAL, 0, 1, CONVERT_KEYWORDS};
+
+// The fields of an entity, as attribute names and keys.
+enum Field : std::size_t { Type, Offset, Length, Url, Language, CustomEmojiId, UserId, UnixTime, DateTimeFormat, User, Id, FIELDS };
+constexpr const char* FIELD_NAMES[FIELDS] = {"type",    "offset",  "length",    "url",              "language", "custom_emoji_id",
+                                             "user_id", "unix_time", "date_time_format", "user", "id"};
+std::array<ProcessObject, FIELDS> field_names;
+
+PyObject* field_name(Field field) { return interned(field_names[field], FIELD_NAMES[field]); }
+
+// The classes of quenra.telegram that the module makes and raises.
+ProcessObject entity_class_cache;
+ProcessObject parse_error_cache;
+
+PyObject* telegram_class(ProcessObject& cache, const char* name) {
+    return cache.get([name] {
+        const Owned module = expect_object(PyImport_ImportModule("quenra.telegram"));
+        return expect_object(PyObject_GetAttrString(module.get(), name)).release();
+    });
+}
+
+// `field` of an entity given as a dict (by key) or any object (by
+// attribute); nothing when it has none.
+Result<Owned> field_of(PyObject* entity, Field field) {
+    if (PyDict_Check(entity)) {
+        PyObject* value = PyDict_GetItemWithError(entity, field_name(field));
+        if (!value && PyErr_Occurred()) return PyErr::fetch();
+        return Owned::borrow(value);
+    }
+    Owned value = Owned::steal(PyObject_GetAttr(entity, field_name(field)));
+    if (!value) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
+        PyErr_Clear();
+    }
+    return value;
+}
+
+// Reads entities[index] field by field.
+class EntityFields {
+public:
+    EntityFields(PyObject* entity, std::size_t index) : entity_(entity), index_(index) {}
+
+    // A str field; nothing when it is missing or None.
+    Result<std::optional<std::string>> text(Field field) {
+        auto value = field_of(entity_, field);
+        if (!value) return std::move(value).take_error();
+        if (!*value || (*value).get() == Py_None) return std::optional<std::string>{};
+        if (!PyUnicode_Check((*value).get())) return wrong_type(field, "a str", (*value).get());
+        auto utf8 = extract_str((*value).get());
+        if (!utf8) return std::move(utf8).take_error();
+        return std::optional<std::string>(*utf8);
+    }
+
+    // An int field; nothing when it is missing or None, unless `required`.
+    Result<std::optional<std::int64_t>> integer(Field field, bool required, PyObject* from = nullptr) {
+        auto value = field_of(from ? from : entity_, field);
+        if (!value) return std::move(value).take_error();
+        if (!*value || (*value).get() == Py_None) {
+            if (!required) return std::optional<std::int64_t>{};
+            return PyErr::type_error(name() + " has no " + FIELD_NAMES[field]);
+        }
+        PyObject* number = (*value).get();
+        if (!PyLong_Check(number) || PyBool_Check(number)) return wrong_type(field, "an int", number);
+        int overflow = 0;
+        const long long result = PyLong_AsLongLongAndOverflow(number, &overflow);
+        if (result == -1 && PyErr_Occurred()) return PyErr::fetch();
+        if (overflow != 0) return PyErr::lazy(PyExc_ValueError, name() + "." + FIELD_NAMES[field] + " is out of range");
+        return std::optional<std::int64_t>(result);
+    }
+
+    // The user's id of a mention: user_id, else user.id.
+    Result<std::optional<std::int64_t>> user_id() {
+        auto direct = integer(UserId, false);
+        if (!direct || *direct) return direct;
+        auto user = field_of(entity_, User);
+        if (!user) return std::move(user).take_error();
+        if (!*user || (*user).get() == Py_None) return std::optional<std::int64_t>{};
+        return integer(Id, false, (*user).get());
+    }
+
+    std::string name() const { return "entities[" + std::to_string(index_) + "]"; }
+
+private:
+    PyErr wrong_type(Field field, std::string_view expected, PyObject* value) const {
+        return PyErr::type_error(name() + "." + FIELD_NAMES[field] + " must be " + std::string(expected) + ", not '" +
+                                 type_name(value) + "'");
+    }
+
+    PyObject* entity_;
+    std::size_t index_;
+};
+
+// One entity; nothing for a type this version does not know.
+Result<std::optional<Entity>> read_entity(PyObject* item, std::size_t index) {
+    EntityFields fields(item, index);
+    auto type_name_field = fields.text(Type);
+    if (!type_name_field) return std::move(type_name_field).take_error();
+    if (!*type_name_field) return PyErr::type_error(fields.name() + " has no type");
+    const auto type = telegram::entity_type_named(**type_name_field);
+    if (!type) return std::optional<Entity>{};
+    auto offset = fields.integer(Offset, true);
+    if (!offset) return std::move(offset).take_error();
+    auto length = fields.integer(Length, true);
+    if (!length) return std::move(length).take_error();
+    Entity entity{*type, **offset, **length, {}, {}, {}, {}, {}, {}};
+    // Only the fields that the type has are read.
+    const auto read_text = [&](Field field, std::optional<std::string>& out) -> std::optional<PyErr> {
+        auto value = fields.text(field);
+        if (!value) return std::move(value).take_error();
+        out = std::move(*value);
+        return std::nullopt;
+    };
+    std::optional<PyErr> error;
+    switch (*type) {
+    case telegram::EntityType::TextLink:
+        error = read_text(Url, entity.url);
+        break;
+    case telegram::EntityType::Pre:
+        error = read_text(Language, entity.language);
+        break;
+    case telegram::EntityType::CustomEmoji:
+        error = read_text(CustomEmojiId, entity.custom_emoji_id);
+        break;
+    case telegram::EntityType::TextMention: {
+        auto user = fields.user_id();
+        if (!user) return std::move(user).take_error();
+        entity.user_id = *user;
+        break;
+    }
+    case telegram::EntityType::DateTime: {
+        auto unix_time = fields.integer(UnixTime, false);
+        if (!unix_time) return std::move(unix_time).take_error();
+        entity.unix_time = *unix_time;
+        error = read_text(DateTimeFormat, entity.date_time_format);
+        break;
+    }
+    default:
+        break;
+    }
+    if (error) return std::move(*error);
+    return std::optional<Entity>(std::move(entity));
+}
+
+// The entities of an `entities` argument: None or left out for none, else an
+// iterable of entities.
+Result<std::vector<Entity>> read_entities(PyObject* slot) {
+    std::vector<Entity> entities;
+    if (!slot || slot == Py_None) return entities;
+    const Owned items = Owned::steal(PySequence_Fast(slot, "entities must be an iterable of entities or None"));
+    if (!items) return PyErr::fetch();
+    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    entities.reserve(static_cast<std::size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        auto entity = read_entity(PySequence_Fast_GET_ITEM(items.get(), i), static_cast<std::size_t>(i));
+        if (!entity) return std::move(entity).take_error();
+        if (*entity) entities.push_back(std::move(**entity));
+    }
+    return entities;
+}
+
+// A telegram.Entity made as its frozen dataclass makes itself, but with only
+// the fields that are not None set: the others are the class's defaults.
+Owned new_entity(const Entity& entity) {
+    auto* type = reinterpret_cast<PyTypeObject*>(telegram_class(entity_class_cache, "Entity"));
+    Owned object = expect_object(type->tp_alloc(type, 0));
+    const auto set = [&](Field field, Owned value) {
+        if (PyObject_GenericSetAttr(object.get(), field_name(field), value.get()) < 0) {
+            fail("could not set a field of a telegram.Entity: " + describe(PyErr::fetch()));
+        }
+    };
+    const auto set_text = [&](Field field, const std::optional<std::string>& value) {
+        if (value) set(field, new_str(*value));
+    };
+    const auto set_integer = [&](Field field, const std::optional<std::int64_t>& value) {
+        if (value) set(field, expect_object(PyLong_FromLongLong(*value)));
+    };
+    set(Type, new_str(telegram::entity_type_name(entity.type)));
+    set_integer(Offset, entity.offset);
+    set_integer(Length, entity.length);
+    set_text(Url, entity.url);
+    set_text(Language, entity.language);
+    set_text(CustomEmojiId, entity.custom_emoji_id);
+    set_integer(UserId, entity.user_id);
+    set_integer(UnixTime, entity.unix_time);
+    set_text(DateTimeFormat, entity.date_time_format);
+    return object;
+}
+
+// The arguments of `convert` and `split`.
+struct TelegramArguments {
+    ConversionArguments conversion;
+    std::vector<Entity> entities;
+    LimitsArgument limits;
+};
+
+std::optional<PyErr> read_arguments(std::span<PyObject* const> slots, TelegramArguments& out) {
+    const std::array<PyObject*, 3> conversion_slots{slots[0], slots[2], slots[3]};
+    auto conversion = conversion_arguments(conversion_slots);
+    if (!conversion) return std::move(conversion).take_error();
+    out.conversion = *conversion;
+    auto entities = read_entities(slots[1]);
+    if (!entities) return std::move(entities).take_error();
+    out.entities = std::move(*entities);
+    return out.limits.read(slots[4]);
+}
+
+PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                     PyObject* keyword_names) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, PARSE_PARAMETERS.slot_count()> slots{};
+        if (auto error = extract_arguments_fastcall(PARSE_PARAMETERS, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        auto markdown = extract_str(slots[0]);
+        if (!markdown) return raise(argument_extraction_error("markdown_v2", std::move(markdown).take_error()));
+        telegram::FormattedText parsed;
+        try {
+            parsed = telegram::parse(*markdown);
+        } catch (const telegram::ParseError& refused) {
+            PyErr_SetString(telegram_class(parse_error_cache, "ParseError"), refused.what());
+            return nullptr;
+        }
+        Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(parsed.entities.size())));
+        for (std::size_t i = 0; i < parsed.entities.size(); ++i) {
+            PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_entity(parsed.entities[i]).release());
+        }
+        Owned text = new_str(parsed.text);
+        return expect_object(PyTuple_Pack(2, text.get(), list.get())).release();
+    });
+}
+
+PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                       PyObject* keyword_names) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, CONVERT_PARAMETERS.slot_count()> slots{};
+        if (auto error = extract_arguments_fastcall(CONVERT_PARAMETERS, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        TelegramArguments arguments;
+        if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
+        return refusals_as_value_errors([&] {
+            arguments.limits.require_valid();
+            const ConversionArguments& conversion = arguments.conversion;
+            return conversion_str(slots[0], conversion.text, [&](auto& sink) {
+                       telegram::write_converted(conversion.text, arguments.entities, conversion.options,
+                                                 arguments.limits.get(), sink);
+                   }).release();
+        });
+    });
+}
+
+PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                     PyObject* keyword_names) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, SPLIT_PARAMETERS.slot_count()> slots{};
+        if (auto error = extract_arguments_fastcall(SPLIT_PARAMETERS, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        TelegramArguments arguments;
+        if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
+        return refusals_as_value_errors([&] {
+            arguments.limits.require_valid();
+            const ConversionArguments& conversion = arguments.conversion;
+            std::optional<std::vector<std::string>> messages;
+            Owned passing = conversion_str(slots[0], conversion.text, [&](auto& sink) {
+                messages = telegram::split_into(conversion.text, arguments.entities, conversion.options,
+                                                arguments.limits.get(), sink);
+            });
+            if (messages) return message_list(*messages).release();
+            Owned list = expect_object(PyList_New(1));
+            PyList_SET_ITEM(list.get(), 0, passing.release());
+            return list.release();
+        });
+    });
+}
+
+PyCFunction fastcall(PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
+PyMethodDef telegram_methods[] = {
+    {"parse", fastcall(&call_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "parse(markdown_v2)\n--\n\n"
+     "Read MarkdownV2 as Telegram does: the text and its entities, in Telegram's order."},
+    {"convert", fastcall(&call_convert), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "convert(text, entities=None, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
+     "Convert a Telegram message's text and entities to one LINE Flex Message JSON string."},
+    {"split", fastcall(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "split(text, entities=None, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
+     "Convert a Telegram message's text and entities to LINE Flex Message JSON strings that LINE accepts."},
+};
+
+}  // namespace
+
+int exec_telegram_module(PyObject* module) noexcept {
+    for (PyMethodDef& method : telegram_methods) {
+        if (add_function(module, &method) < 0) return -1;
+    }
+    return 0;
+}
+
+}  // namespace quenra::python

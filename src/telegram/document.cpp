@@ -1,0 +1,230 @@
+#include "telegram/document.hpp"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "convert/build.hpp"
+#include "convert/walk.hpp"
+#include "line/repair.hpp"
+#include "telegram/entities.hpp"
+#include "text/utf8.hpp"
+
+namespace quenra::telegram {
+
+namespace {
+
+// An entity with its place in the text in bytes.
+struct Placed {
+    Entity entity;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+std::string describe(const Entity& entity) {
+    return std::string(entity_type_name(entity.type)) + " entity at offset " + std::to_string(entity.offset) +
+           " with length " + std::to_string(entity.length);
+}
+
+// The entities that show something, checked against `text`, normalised and
+// placed in it.
+std::vector<Placed> place(std::string_view text, std::span<const Entity> given) {
+    std::vector<Entity> entities;
+    for (const Entity& entity : given) {
+        if (entity.offset < 0 || entity.length < 0) {
+            throw InvalidEntity("the " + describe(entity) + " has a negative " +
+                                (entity.offset < 0 ? "offset" : "length"));
+        }
+        if (entity.length == 0 || (entity.type == EntityType::TextLink && !entity.url)) continue;
+        entities.push_back(entity);
+    }
+    normalize(entities);
+    // Every edge, in order, found in one walk over the text.
+    struct Edge {
+        std::int64_t unit;
+        std::size_t entity;
+        bool end;
+    };
+    std::vector<Edge> edges;
+    edges.reserve(2 * entities.size());
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        edges.push_back({entities[i].offset, i, false});
+        edges.push_back({entities[i].offset + entities[i].length, i, true});
+    }
+    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.unit < b.unit; });
+    std::vector<Placed> placed(entities.size());
+    std::int64_t unit = 0;
+    std::size_t byte = 0;
+    for (const Edge& edge : edges) {
+        while (unit < edge.unit && byte < text.size()) {
+            const CodePoint point = first_code_point(text.substr(byte));
+            unit += point.value > 0xFFFF ? 2 : 1;
+            byte += point.length;
+        }
+        const Entity& entity = entities[edge.entity];
+        if (unit < edge.unit) {
+            throw InvalidEntity("the " + describe(entity) + " reaches beyond the text, which is " +
+                                std::to_string(unit) + " UTF-16 code units long");
+        }
+        if (unit > edge.unit) throw InvalidEntity("the " + describe(entity) + " cuts a character in two");
+        (edge.end ? placed[edge.entity].end : placed[edge.entity].begin) = byte;
+    }
+    for (std::size_t i = 0; i < entities.size(); ++i) placed[i].entity = std::move(entities[i]);
+    return placed;
+}
+
+bool is_link(EntityType type) noexcept {
+    switch (type) {
+    case EntityType::TextLink:
+    case EntityType::Url:
+    case EntityType::Mention:
+    case EntityType::PhoneNumber:
+    case EntityType::Email:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// What a link entity over `shown` opens.
+std::string link_uri(const Entity& entity, std::string_view shown) {
+    switch (entity.type) {
+    case EntityType::TextLink:
+        return *entity.url;
+    case EntityType::Url:
+        return shown.find("://") == std::string_view::npos ? "http://" + std::string(shown) : std::string(shown);
+    case EntityType::Mention:
+        return "https://t.me/" + std::string(shown.substr(shown.starts_with('@') ? 1 : 0));
+    case EntityType::PhoneNumber: {
+        std::string uri = "tel:";
+        for (const char c : shown) {
+            if ((c >= '0' && c <= '9') || (c == '+' && uri.size() == 4)) uri += c;
+        }
+        return uri;
+    }
+    default:
+        return "mailto:" + std::string(shown);
+    }
+}
+
+class EntityReader {
+public:
+    EntityReader(std::string_view text, const std::vector<Placed>& entities, const ConvertOptions& options,
+                 Document& document, line::RepairedLinks& links)
+        : text_(text), entities_(entities), options_(options), builder_(document, links) {}
+
+    void read() { read_range(0, text_.size(), Look{}, true); }
+
+private:
+    // The text from `from` to `to` in `look`, with the entities inside it
+    // from the next one on; `top` when no entity holds it.
+    void read_range(std::size_t from, std::size_t to, const Look& look, bool top) {
+        std::size_t at = from;
+        while (next_ < entities_.size() && entities_[next_].begin < to) {
+            const Placed& entity = entities_[next_++];
+            show(at, entity.begin, look);
+            at = read_entity(entity, look, top);
+        }
+        show(at, to, look);
+    }
+
+    void show(std::size_t from, std::size_t to, const Look& look) {
+        if (from < to) builder_.text(text_.substr(from, to - from), look);
+    }
+
+    // Reads one entity and those inside it; returns where the text goes on.
+    std::size_t read_entity(const Placed& placed, const Look& look, bool top) {
+        const Entity& entity = placed.entity;
+        const std::string_view shown = text_.substr(placed.begin, placed.end - placed.begin);
+        if (is_style(entity.type)) {
+            read_range(placed.begin, placed.end, run_look(look, style_of(entity.type)), false);
+        } else if (is_quote(entity.type)) {
+            builder_.set_quote(++quotes_);
+            read_range(placed.begin, placed.end, look, false);
+            builder_.set_quote(0);
+        } else if (entity.type == EntityType::Code || entity.type == EntityType::Pre) {
+            skip_inside(placed);
+            if (entity.type == EntityType::Code) {
+                builder_.inline_code(shown);
+            } else {
+                builder_.code_block(shown);
+            }
+        } else if (is_link(entity.type)) {
+            return read_link(placed, look, top);
+        } else {
+            read_range(placed.begin, placed.end, look, false);
+        }
+        return placed.end;
+    }
+
+    std::size_t read_link(const Placed& placed, const Look& look, bool top) {
+        const std::string_view shown = text_.substr(placed.begin, placed.end - placed.begin);
+        const std::string uri = link_uri(placed.entity, shown);
+        const Link link{shown, uri};
+        if (top && options_.standalone_links_as_buttons && placed.entity.type != EntityType::Email && !styled_whole(placed)) {
+            if (const auto tail = standalone_link_tail(text_.substr(placed.end))) {
+                const std::string_view tail_text = text_.substr(placed.end, *tail);
+                if (builder_.standalone_button(link, tail_text, [&] { builder_.append(shown); })) {
+                    skip_inside(placed);
+                    return placed.end + *tail;
+                }
+            }
+        }
+        if (builder_.link_reading(link, false) != LinkReading::Button) {
+            read_range(placed.begin, placed.end, look, false);
+            return placed.end;
+        }
+        const std::size_t mark = builder_.begin_link();
+        read_range(placed.begin, placed.end, link_look(look, options_.decorate_links), false);
+        builder_.end_link(mark, link);
+        return placed.end;
+    }
+
+    // True when a style covers the whole of the link `placed`: the link is
+    // in styled text, not a line of its own.
+    bool styled_whole(const Placed& placed) const noexcept {
+        return next_ < entities_.size() && is_style(entities_[next_].entity.type) &&
+               entities_[next_].begin == placed.begin && entities_[next_].end == placed.end;
+    }
+
+    void skip_inside(const Placed& placed) noexcept {
+        while (next_ < entities_.size() && entities_[next_].begin < placed.end) ++next_;
+    }
+
+    static RunStyle style_of(EntityType type) noexcept {
+        switch (type) {
+        case EntityType::Bold:
+            return RunStyle::Bold;
+        case EntityType::Italic:
+            return RunStyle::Italic;
+        case EntityType::Underline:
+            return RunStyle::Underline;
+        case EntityType::Strikethrough:
+            return RunStyle::Strikethrough;
+        default:
+            return RunStyle::Spoiler;
+        }
+    }
+
+    std::string_view text_;
+    const std::vector<Placed>& entities_;
+    const ConvertOptions& options_;
+    DocumentBuilder<line::RepairedLinks> builder_;
+    std::size_t next_ = 0;
+    std::uint32_t quotes_ = 0;
+};
+
+}  // namespace
+
+Document read_document(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
+                       const LineLimits& limits, std::pmr::memory_resource* memory) {
+    const std::vector<Placed> placed = place(text, entities);
+    Document document(memory);
+    document.input = text;
+    document.text.reserve(text.size());
+    line::RepairedLinks links(limits);
+    EntityReader(text, placed, options, document, links).read();
+    return document;
+}
+
+}  // namespace quenra::telegram

@@ -1,0 +1,38 @@
+// Entities as Telegram keeps them: what each type is, Telegram's order, and
+// the normal form that Telegram gives every message's entities.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include <quenra/telegram.hpp>
+
+namespace quenra::telegram {
+
+// A style: it sets how its text looks and may be cut into runs.
+constexpr bool is_style(EntityType type) noexcept { return type >= EntityType::Bold && type <= EntityType::Spoiler; }
+
+constexpr bool is_quote(EntityType type) noexcept {
+    return type == EntityType::Blockquote || type == EntityType::ExpandableBlockquote;
+}
+
+// Code, pre and dates hold nothing else: styles over them are cut away.
+constexpr bool holds_nothing(EntityType type) noexcept {
+    return type == EntityType::Code || type == EntityType::Pre || type == EntityType::DateTime;
+}
+
+// True when `a` comes before `b` in Telegram's order: by offset, the longer
+// first, then by the rank of their types (quotes, pre, code, dates, links,
+// detected entities, styles, custom emoji).
+bool comes_before(const Entity& a, const Entity& b) noexcept;
+
+// Puts `entities` (each at least one unit long) into Telegram's normal form,
+// in Telegram's order: of other entities than styles that overlap, the first
+// stays; those that cross a quote's edge go; runs of one style that touch or
+// overlap merge, and every run of a style is cut where another run starts
+// and at both edges of every other entity, the parts over code, pre and
+// dates going. The result nests properly, and is its own normal form.
+void normalize(std::vector<Entity>& entities);
+
+}  // namespace quenra::telegram

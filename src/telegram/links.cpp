@@ -1,0 +1,254 @@
+#include "telegram/links.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace quenra::telegram {
+
+namespace {
+
+char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), lower);
+    return out;
+}
+
+bool starts_with_lowered(std::string_view text, std::string_view prefix) noexcept {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (lower(text[i]) != prefix[i]) return false;
+    }
+    return true;
+}
+
+bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+
+// A decimal integer as written canonically (no sign but "-", no leading
+// zeros), within [least, most].
+std::optional<std::int64_t> canonical_integer(std::string_view text, std::int64_t least, std::int64_t most) {
+    const bool negative = text.starts_with('-');
+    const std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || digits.size() > 18 || !std::all_of(digits.begin(), digits.end(), is_digit)) {
+        return std::nullopt;
+    }
+    if (digits.size() > 1 && digits[0] == '0') return std::nullopt;
+    if (negative && digits == "0") return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : digits) value = value * 10 + (c - '0');
+    if (negative) value = -value;
+    if (value < least || value > most) return std::nullopt;
+    return value;
+}
+
+// The query of a tg:[//]host URL whose host is one of `hosts` (compared
+// without regard to case): "host", then "/" at most, then "?" and the
+// query, which ends at "#". Sets `host` to the one found.
+std::optional<std::string_view> tg_query(std::string_view url, std::initializer_list<std::string_view> hosts,
+                                         std::string_view& host) {
+    if (!starts_with_lowered(url, "tg:")) return std::nullopt;
+    url.remove_prefix(3);
+    if (url.starts_with("//")) url.remove_prefix(2);
+    const auto found = std::find_if(hosts.begin(), hosts.end(), [&](std::string_view name) {
+        return starts_with_lowered(url, name) &&
+               (url.size() == name.size() || std::string_view("/?#").find(url[name.size()]) != std::string_view::npos);
+    });
+    if (found == hosts.end()) return std::nullopt;
+    host = *found;
+    url.remove_prefix(found->size());
+    if (url.starts_with('/')) url.remove_prefix(1);
+    if (!url.starts_with('?')) return std::nullopt;
+    url.remove_prefix(1);
+    return url.substr(0, url.find('#'));
+}
+
+// The parameters of a query, in order: name and value.
+std::vector<std::pair<std::string_view, std::string_view>> parameters(std::string_view query) {
+    std::vector<std::pair<std::string_view, std::string_view>> out;
+    while (!query.empty()) {
+        const std::size_t end = std::min(query.find('&'), query.size());
+        const std::string_view parameter = query.substr(0, end);
+        const std::size_t equals = parameter.find('=');
+        if (equals != std::string_view::npos) out.emplace_back(parameter.substr(0, equals), parameter.substr(equals + 1));
+        query.remove_prefix(std::min(end + 1, query.size()));
+    }
+    return out;
+}
+
+bool is_host_character(char c) noexcept {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) ||
+           std::string_view(".-_!$,~*'();&+=").find(c) != std::string_view::npos || static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool is_hex(char c) noexcept { return is_digit(c) || (lower(c) >= 'a' && lower(c) <= 'f'); }
+
+// True when every byte of `part` is a host character, "%XX", or one of
+// `also`.
+bool made_of_host_characters(std::string_view part, std::string_view also = {}) noexcept {
+    for (std::size_t i = 0; i < part.size(); ++i) {
+        const char c = part[i];
+        if (c == '%') {
+            if (i + 2 >= part.size() || !is_hex(part[i + 1]) || !is_hex(part[i + 2])) return false;
+            i += 2;
+        } else if (!is_host_character(c) && also.find(c) == std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Appends `part` with every byte up to a space escaped as %XX.
+void append_escaping_controls(std::string& out, std::string_view part) {
+    constexpr std::string_view HEX = "0123456789ABCDEF";
+    for (const char c : part) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20) {
+            out.push_back('%');
+            out.push_back(HEX[byte >> 4]);
+            out.push_back(HEX[byte & 0xF]);
+        } else {
+            out.push_back(c);
+        }
+    }
+}
+
+// A tg:, ton: or tonsite: link: "scheme://host" and the rest from "?".
+std::optional<std::string> checked_special_link(std::string_view url, std::string_view scheme) {
+    url.remove_prefix(scheme.size() + 1);
+    if (url.starts_with("//")) url.remove_prefix(2);
+    const std::size_t host_end = std::min(url.find_first_of("/?#"), url.size());
+    const std::string_view host = url.substr(0, host_end);
+    if (host.empty() || !std::all_of(host.begin(), host.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) || c == '_' || c == '-';
+        })) {
+        return std::nullopt;
+    }
+    std::string out(scheme);
+    out.append("://").append(lowered(host));
+    // TON links take a path as web links do; tg: links one before a
+    // fragment only.
+    const std::string_view rest = url.substr(host_end);
+    if (scheme == "tg" ? rest.starts_with('#') : !rest.starts_with('/')) out.push_back('/');
+    append_escaping_controls(out, rest);
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> mentioned_user(std::string_view url) {
+    std::string_view host;
+    const auto query = tg_query(url, {"user"}, host);
+    if (!query) return std::nullopt;
+    for (const auto& [name, value] : parameters(*query)) {
+        if (lowered(name) == "id") return canonical_integer(value, 1, (std::int64_t{1} << 40) - 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> checked_link(std::string_view url) {
+    for (const std::string_view scheme : {"tg", "ton", "tonsite"}) {
+        if (starts_with_lowered(url, scheme) && url.size() > scheme.size() && url[scheme.size()] == ':') {
+            return checked_special_link(url, scheme);
+        }
+    }
+    std::string scheme = "http";
+    if (const std::size_t separator = url.find("://"); separator != std::string_view::npos) {
+        scheme = lowered(url.substr(0, separator));
+        if (scheme != "http" && scheme != "https") return std::nullopt;
+        url.remove_prefix(separator + 3);
+    }
+    const std::size_t authority_end = std::min(url.find_first_of("/?#"), url.size());
+    std::string_view authority = url.substr(0, authority_end);
+    std::string_view rest = url.substr(authority_end);
+    std::string_view userinfo;
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        userinfo = authority.substr(0, at);
+        authority.remove_prefix(at + 1);
+        if (!made_of_host_characters(userinfo, ":")) return std::nullopt;
+    }
+    std::string_view host = authority;
+    std::string port;
+    const bool ipv6 = host.starts_with('[');
+    const std::size_t host_end = ipv6 ? host.find(']') : host.rfind(':');
+    if (ipv6 && host_end == std::string_view::npos) return std::nullopt;
+    const std::size_t colon = ipv6 ? host_end + 1 : host_end;
+    if (colon != std::string_view::npos && colon < authority.size()) {
+        if (authority[colon] != ':') return std::nullopt;
+        std::string_view digits = authority.substr(colon + 1);
+        while (digits.size() > 1 && digits[0] == '0') digits.remove_prefix(1);
+        const auto number = canonical_integer(digits, 1, 65535);
+        if (!number) return std::nullopt;
+        port = std::to_string(*number);
+        host = authority.substr(0, colon);
+    }
+    if (ipv6) {
+        const std::string_view address = host.substr(1, host.size() - 2);
+        if (address.empty() || !std::all_of(address.begin(), address.end(), [](char c) { return is_hex(c) || c == ':' || c == '.'; })) {
+            return std::nullopt;
+        }
+    } else if (host.empty() || host == "." || !made_of_host_characters(host) || host.find('.') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    // The path and query: white space at the end dropped, bytes up to a
+    // space escaped.
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\n' || rest.back() == '\r')) {
+        rest.remove_suffix(1);
+    }
+    std::string out = scheme;
+    out.append("://");
+    if (!userinfo.empty()) out.append(userinfo).push_back('@');
+    out += lowered(host);
+    if (!port.empty()) out.append(":").append(port);
+    if (!rest.starts_with('/')) out.push_back('/');
+    append_escaping_controls(out, rest);
+    return out;
+}
+
+std::optional<EmojiOrTime> emoji_or_time(std::string_view url) {
+    std::string_view host;
+    const auto query = tg_query(url, {"emoji", "time"}, host);
+    if (!query) return std::nullopt;
+    const auto found = parameters(*query);
+    if (host == "emoji") {
+        for (const auto& [name, value] : found) {
+            if (name != "id") continue;
+            const auto id = canonical_integer(value, std::numeric_limits<std::int64_t>::min() + 1,
+                                              std::numeric_limits<std::int64_t>::max());
+            if (!id || *id == 0) return std::nullopt;
+            return EmojiOrTime{std::string(value), 0, std::nullopt};
+        }
+        return std::nullopt;
+    }
+    EmojiOrTime time;
+    std::optional<std::string_view> format;
+    for (const auto& [name, value] : found) {
+        if (name == "unix") {
+            const auto unix_time = canonical_integer(value, 1, std::numeric_limits<std::int32_t>::max());
+            if (!unix_time) return std::nullopt;
+            time.unix_time = *unix_time;
+        } else if (name == "format") {
+            format = value;
+        }
+    }
+    if (time.unix_time == 0) return std::nullopt;
+    if (format && !format->empty()) {
+        if (*format == "r" || *format == "R") {
+            time.date_time_format = "r";
+        } else {
+            if (format->find_first_not_of("tTdDwW") != std::string_view::npos) return std::nullopt;
+            const auto has = [&](char c) { return format->find(c) != std::string_view::npos; };
+            std::string normal;
+            if (has('w') || has('W')) normal += 'w';
+            if (has('d')) normal += 'd';
+            else if (has('D')) normal += 'D';
+            if (has('t')) normal += 't';
+            else if (has('T')) normal += 'T';
+            time.date_time_format = normal;
+        }
+    }
+    return time;
+}
+
+}  // namespace quenra::telegram
