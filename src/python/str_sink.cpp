@@ -148,6 +148,22 @@ Owned StrSink<Unit>::finish() && {
     return std::move(str_);
 }
 
+char32_t widest_code_point(std::string_view text) noexcept {
+    char32_t widest = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            widest = std::max<char32_t>(widest, lead);
+            ++i;
+            continue;
+        }
+        const CodePoint point = decode_well_formed(reinterpret_cast<const unsigned char*>(text.data() + i));
+        widest = std::max(widest, point.value);
+        i += point.length;
+    }
+    return widest;
+}
+
 template class StrSink<Py_UCS1>;
 template class StrSink<Py_UCS2>;
 template class StrSink<Py_UCS4>;

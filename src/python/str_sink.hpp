@@ -83,24 +83,28 @@ extern template class StrSink<Py_UCS1>;
 extern template class StrSink<Py_UCS2>;
 extern template class StrSink<Py_UCS4>;
 
-// Runs `write(sink)` with a StrSink of the kind of the `str` `text_object`,
-// expecting about `capacity` characters, and returns the sink's `str`.
+// Runs `write(sink)` with a StrSink whose characters are up to
+// `max_character`, expecting about `capacity` characters, and returns the
+// sink's `str`.
 template <class Write>
-Owned write_str_like(PyObject* text_object, std::size_t capacity, Write&& write) {
-    const Py_UCS4 max_character = PyUnicode_MAX_CHAR_VALUE(text_object);
+Owned write_str_up_to(Py_UCS4 max_character, std::size_t capacity, Write&& write) {
     const auto with = [&]<class Unit>(StrSink<Unit> sink) {
         write(sink);
         return std::move(sink).finish();
     };
-    switch (PyUnicode_KIND(text_object)) {
-    case PyUnicode_1BYTE_KIND:
-        return with(StrSink<Py_UCS1>(capacity, max_character));
-    case PyUnicode_2BYTE_KIND:
-        return with(StrSink<Py_UCS2>(capacity, max_character));
-    default:
-        return with(StrSink<Py_UCS4>(capacity, max_character));
-    }
+    if (max_character < 0x100) return with(StrSink<Py_UCS1>(capacity, max_character));
+    if (max_character < 0x10000) return with(StrSink<Py_UCS2>(capacity, max_character));
+    return with(StrSink<Py_UCS4>(capacity, max_character));
 }
+
+// The same with characters up to the widest of the `str` `text_object`.
+template <class Write>
+Owned write_str_like(PyObject* text_object, std::size_t capacity, Write&& write) {
+    return write_str_up_to(PyUnicode_MAX_CHAR_VALUE(text_object), capacity, std::forward<Write>(write));
+}
+
+// The widest code point of the well-formed UTF-8 `text`; 0 for none.
+char32_t widest_code_point(std::string_view text) noexcept;
 
 // The `str` of a conversion of the `str` `text_object`, whose UTF-8 form is
 // `text`, as `write(sink)` writes it: of the text's kind, as its result

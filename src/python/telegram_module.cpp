@@ -1,5 +1,6 @@
 #include "python/telegram_module.hpp"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <string>
@@ -235,6 +236,24 @@ std::optional<PyErr> read_arguments(std::span<PyObject* const> slots, TelegramAr
     return out.limits.read(slots[4]);
 }
 
+// The document of the arguments' text and entities; raises InvalidLimits
+// and InvalidEntity.
+Document read_document(const TelegramArguments& arguments, DocumentMemory& memory) {
+    arguments.limits.require_valid();
+    const ConversionArguments& conversion = arguments.conversion;
+    return telegram::read_document(conversion.text, arguments.entities, conversion.options, arguments.limits.get(),
+                                   memory.for_text(conversion.text.size()));
+}
+
+// The `str` of a message of `document`, read from the `str` `text_object`, as
+// `write(sink)` writes it: as wide as the text's characters, or the
+// document's own (repaired labels and URIs) where those are wider.
+template <class Write>
+Owned document_str(PyObject* text_object, const Document& document, Write&& write) {
+    const Py_UCS4 widest = std::max<Py_UCS4>(PyUnicode_MAX_CHAR_VALUE(text_object), widest_code_point(document.strings));
+    return write_str_up_to(widest, expected_json_size(document.text.size()), std::forward<Write>(write));
+}
+
 PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -270,12 +289,9 @@ PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t pos
         TelegramArguments arguments;
         if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
         return refusals_as_value_errors([&] {
-            arguments.limits.require_valid();
-            const ConversionArguments& conversion = arguments.conversion;
-            return conversion_str(slots[0], conversion.text, [&](auto& sink) {
-                       telegram::write_converted(conversion.text, arguments.entities, conversion.options,
-                                                 arguments.limits.get(), sink);
-                   }).release();
+            DocumentMemory memory;
+            const Document document = read_document(arguments, memory);
+            return document_str(slots[0], document, [&](auto& sink) { write_document(document, sink); }).release();
         });
     });
 }
@@ -290,12 +306,11 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         TelegramArguments arguments;
         if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
         return refusals_as_value_errors([&] {
-            arguments.limits.require_valid();
-            const ConversionArguments& conversion = arguments.conversion;
+            DocumentMemory memory;
+            const Document document = read_document(arguments, memory);
             std::optional<std::vector<std::string>> messages;
-            Owned passing = conversion_str(slots[0], conversion.text, [&](auto& sink) {
-                messages = telegram::split_into(conversion.text, arguments.entities, conversion.options,
-                                                arguments.limits.get(), sink);
+            Owned passing = document_str(slots[0], document, [&](auto& sink) {
+                messages = telegram::split_into(document, arguments.conversion.text, arguments.limits.get(), sink);
             });
             if (messages) return message_list(*messages).release();
             Owned list = expect_object(PyList_New(1));

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,23 +15,13 @@
 
 namespace quenra::telegram {
 
-// Writes what `convert` returns into `sink`. `limits` must be valid.
+// Writes the message of `document`, read from `text`, into `sink`, a fresh
+// JsonSink, and returns nothing when LINE accepts it; else the messages of
+// `split` (what the sink holds is then to be dropped). `limits` must be
+// valid.
 template <class Sink>
-void write_converted(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
-                     const LineLimits& limits, Sink& sink) {
-    DocumentMemory memory;
-    write_document(read_document(text, entities, options, limits, memory.for_text(text.size())), sink);
-}
-
-// Writes the converted message into `sink`, a fresh JsonSink, and returns
-// nothing when LINE accepts it; else the messages of `split` (what the sink
-// holds is then to be dropped). `limits` must be valid.
-template <class Sink>
-std::optional<std::vector<std::string>> split_into(std::string_view text, std::span<const Entity> entities,
-                                                   const ConvertOptions& options, const LineLimits& limits,
-                                                   Sink& sink) {
-    DocumentMemory memory;
-    const Document document = read_document(text, entities, options, limits, memory.for_text(text.size()));
+std::optional<std::vector<std::string>> split_into(const Document& document, std::string_view text,
+                                                   const LineLimits& limits, Sink& sink) {
     if (is_blank(text)) return std::vector<std::string>{};
     line::ProblemFinder problems(limits, false);
     const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) { tell_message(document, writer, problems); });

@@ -11,7 +11,8 @@ std::string convert(std::string_view text, std::span<const Entity> entities, con
     std::string json;
     json.reserve(expected_json_size(text.size()));
     StringSink sink(json);
-    write_converted(text, entities, options, limits, sink);
+    DocumentMemory memory;
+    write_document(read_document(text, entities, options, limits, memory.for_text(text.size())), sink);
     sink.flush();
     return json;
 }
@@ -22,7 +23,9 @@ std::vector<std::string> split(std::string_view text, std::span<const Entity> en
     std::string json;
     json.reserve(expected_json_size(text.size()));
     StringSink sink(json);
-    if (auto messages = split_into(text, entities, options, limits, sink)) return std::move(*messages);
+    DocumentMemory memory;
+    const Document document = read_document(text, entities, options, limits, memory.for_text(text.size()));
+    if (auto messages = split_into(document, text, limits, sink)) return std::move(*messages);
     sink.flush();
     std::vector<std::string> alone;
     alone.push_back(std::move(json));

@@ -7,6 +7,7 @@ import pytest
 
 import quenra
 import quenra.line
+import quenra.telegram
 
 README = Path(__file__).resolve().parents[2] / "README.md"
 
@@ -25,7 +26,7 @@ def test_readme_examples():
     assert attempted >= 4 and failed == 0
 
 
-@pytest.mark.parametrize("module", [quenra, quenra.line])
+@pytest.mark.parametrize("module", [quenra, quenra.line, quenra.telegram])
 def test_docstring_examples(module):
     failed, attempted = doctest.testmod(module)
     assert attempted > 0 and failed == 0

@@ -9,12 +9,13 @@ import numpy as np
 import pytest
 
 from conftest import vectorcall
-from quenra import LineLimits, check, quenra, split
+from quenra import LineLimits, check, quenra, split, telegram
 
 TEXT = "*Hi* _there_ [Docs](https://example.com)\n```\ncode\n```\n||spoiler|| 日本語 😀"
 FLAG = np.bool_(False)
 NOT_A_BOOL = 12345678901234567890
 LIMITS = LineLimits(alt_text=20)
+FLAG_ENTITY = telegram.Entity("text_link", 0, 1, url="https://a.b/")
 LONG = "Thanks [Anna](tg://user?id=1) " + TEXT * 20
 
 
@@ -37,6 +38,11 @@ def calls():
     yield lambda: split(TEXT, limits=NOT_A_BOOL)
     yield lambda: check(quenra(LONG), LIMITS)
     yield lambda: check("{")
+    yield lambda: telegram.split(*telegram.parse("*Hi* [a](https://a.b)\n>quote"))
+    yield lambda: telegram.parse("a.b")
+    yield lambda: telegram.convert("Hi", [{"type": "bold", "offset": 0, "length": 2}, FLAG_ENTITY], limits=LIMITS)
+    yield lambda: telegram.split("Hi", [telegram.Entity("bold", 1, 5)])
+    yield lambda: telegram.split("Hi", [{"type": "bold", "offset": "0", "length": 1}])
 
 
 def run_all(rounds):

@@ -90,7 +90,7 @@ def test_exec_step_passes_on_errors_other_than_a_missing_attribute():
         run_exec_step(Strict("scratch"))
 
 
-@pytest.mark.parametrize("module_name", ["_core", "_line"])
+@pytest.mark.parametrize("module_name", ["_core", "_line", "_telegram"])
 def test_stubs_quote_the_docstrings(module_name):
     """The stubs give each function the docstring that help() shows."""
     import ast

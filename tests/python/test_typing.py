@@ -17,6 +17,13 @@ limits = LineLimits(alt_text=500, uri_schemes=("https",))
 parts: list[str] = split("*Hi*", decorate_links=False, limits=limits)
 problems: list[Problem] = check(quenra("*Hi*"), limits)
 codes: list[str] = [problem.code for problem in problems]
+
+from quenra import telegram
+
+text, entities = telegram.parse("*Hi*")
+first: telegram.Entity = entities[0]
+messages: list[str] = telegram.split(text, entities, limits=limits)
+one: str = telegram.convert(text, [{"type": "bold", "offset": 0, "length": 2}])
 """
 
 

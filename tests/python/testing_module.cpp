@@ -14,6 +14,7 @@
 #include "python/module.hpp"
 #include "python/str_sink.hpp"
 #include "parser/syntax.hpp"
+#include "telegram/entities.hpp"
 
 namespace {
 
@@ -103,6 +104,35 @@ PyObject* through_str_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize
     });
 }
 
+// normalize_entities(entities): Telegram's normal form of a list of
+// (type, offset, length, url) tuples, as such tuples.
+PyObject* normalize_entities(PyObject* /*module*/, PyObject* list) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::vector<quenra::telegram::Entity> entities;
+        for (Py_ssize_t i = 0; i < PyList_Size(list); ++i) {
+            PyObject* type_name;
+            long long offset, length;
+            PyObject* url;
+            if (!PyArg_ParseTuple(PyList_GetItem(list, i), "ULLO", &type_name, &offset, &length, &url)) return nullptr;
+            quenra::telegram::Entity entity{*quenra::telegram::entity_type_named(*extract_str(type_name)), offset, length,
+                                            {}, {}, {}, {}, {}, {}};
+            if (url != Py_None) entity.url = std::string(*extract_str(url));
+            entities.push_back(entity);
+        }
+        quenra::telegram::normalize(entities);
+        Owned out = expect_object(PyList_New(0));
+        for (const auto& entity : entities) {
+            const std::string_view name = quenra::telegram::entity_type_name(entity.type);
+            Owned tuple = expect_object(Py_BuildValue("(s#LLz)", name.data(), static_cast<Py_ssize_t>(name.size()),
+                                                      static_cast<long long>(entity.offset),
+                                                      static_cast<long long>(entity.length),
+                                                      entity.url ? entity.url->c_str() : nullptr));
+            if (PyList_Append(out.get(), tuple.get()) < 0) return nullptr;
+        }
+        return out.release();
+    });
+}
+
 // null_object_with_pending_error(): a Python object that could not be made
 // where no error can be returned, while a ValueError is pending.
 PyObject* null_object_with_pending_error(PyObject* /*module*/, PyObject* /*unused*/) noexcept {
@@ -158,6 +188,7 @@ PyMethodDef testing_methods[] = {
     {"bind_h", fastcall_keywords(&bind_with<H>), METH_FASTCALL | METH_KEYWORDS, "bind_h(a, b, /, c)"},
     {"bind_k_m", fastcall_keywords(&bind_with<K_M>), METH_FASTCALL | METH_KEYWORDS, "bind_k_m(a, b, c)"},
     {"fail", fail, METH_O, "fail(message)\n--\n\nRaise an internal failure."},
+    {"normalize_entities", normalize_entities, METH_O, "normalize_entities(entities)"},
     {"convert_with_failing_sink", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&convert_with_failing_sink)),
      METH_FASTCALL, "convert_with_failing_sink(text, writes)\n--\n\nWrite into a sink that fails."},
     {"utf8_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&utf8_json)), METH_FASTCALL,
