@@ -1,6 +1,6 @@
 """Command line: convert MarkdownV2 text from a file or standard input.
 
-    python -m quenra [--inline-links] [--plain-links] [--pretty | --split | --check] [FILE]
+    python -m quenra [--telegram] [--inline-links] [--plain-links] [--pretty | --split | --check] [FILE]
 """
 
 from __future__ import annotations
@@ -9,7 +9,7 @@ import argparse
 import json
 import sys
 
-from quenra import __version__, check, quenra, split
+from quenra import __version__, check, quenra, split, telegram
 
 
 def _parser() -> argparse.ArgumentParser:
@@ -23,6 +23,11 @@ def _parser() -> argparse.ArgumentParser:
         default="-",
         help="UTF-8 text file to read; '-' or nothing reads standard input. The text is taken "
         "exactly as it stands, a final line break included (a leading byte order mark is dropped).",
+    )
+    parser.add_argument(
+        "--telegram",
+        action="store_true",
+        help="read the text as MarkdownV2 the way Telegram reads it (quenra.telegram), quotes and all",
     )
     parser.add_argument(
         "--inline-links",
@@ -84,12 +89,20 @@ def main(argv: list[str] | None = None) -> int:
     except UnicodeDecodeError as error:
         return _fail(f"{source} is not UTF-8 text (byte 0x{data[error.start]:02x} at offset {error.start})")
 
-    standalone, decorate = not args.inline_links, not args.plain_links
-    if args.split:
-        messages = split(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
+    options = {"standalone_links_as_buttons": not args.inline_links, "decorate_links": not args.plain_links}
+    if args.telegram:
+        try:
+            shown, entities = telegram.parse(text)
+        except telegram.ParseError as error:
+            return _fail(f"Telegram refuses {source}: {error}")
+        messages = telegram.split(shown, entities, **options) if args.split else None
+        result = telegram.convert(shown, entities, **options)
+    else:
+        messages = split(text, **options) if args.split else None
+        result = quenra(text, **options)
+    if messages is not None:
         _write("".join(message + "\n" for message in messages))
         return 0
-    result = quenra(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
     if args.check:
         problems = check(result)
         _write("".join(f"{problem}\n" for problem in problems))

@@ -119,3 +119,31 @@ def test_writes_utf8_whatever_the_locale(flags):
     expected = run(*flags, stdin=text.encode()).stdout
     assert done.stdout == expected and done.stderr == b""
     assert "日本".encode() in expected or flags == ["--check"]
+
+
+@pytest.mark.parametrize("flags", [[], ["--split"], ["--check"], ["--pretty", "--plain-links"]])
+def test_reads_telegrams_markdown_with_telegram(flags):
+    from quenra import telegram
+
+    markdown = ">A quote *with* [a link](https://example.com)\nand `code`"
+    done = run("--telegram", *flags, stdin=markdown.encode())
+    assert done.returncode == 0, done.stderr
+    text, entities = telegram.parse(markdown)
+    options = {"decorate_links": False} if "--plain-links" in flags else {}
+    if "--split" in flags:
+        expected = "".join(m + "\n" for m in telegram.split(text, entities))
+    elif "--check" in flags:
+        expected = ""
+    else:
+        expected = telegram.convert(text, entities, **options)
+        expected = (json.dumps(json.loads(expected), indent=2, ensure_ascii=False) if flags else expected) + "\n"
+    assert done.stdout.decode() == expected
+
+
+def test_telegram_refusal_is_one_line_and_status_1():
+    done = run("--telegram", stdin=b"Hello.")
+    assert done.returncode == 1 and done.stdout == b""
+    assert done.stderr.decode() == (
+        "quenra: error: Telegram refuses standard input: "
+        "Character '.' is reserved and must be escaped with the preceding '\\'\n"
+    )
