@@ -21,15 +21,15 @@ from linebot.v3.messaging import (
 from telegram import Update
 from telegram.ext import Application, ContextTypes, MessageHandler, filters
 
-from quenra import split
+from quenra import telegram
 
 # LINE takes at most five messages in one request.
 MESSAGES_PER_REQUEST = 5
 
 
-def push_requests(to: str, markdown: str) -> list[PushMessageRequest]:
-    """The requests that deliver `markdown` to `to`, in reading order."""
-    messages = [FlexMessage.from_json(part) for part in split(markdown)]
+def push_requests(to: str, text: str, entities: object = None) -> list[PushMessageRequest]:
+    """The requests that deliver a Telegram message's text and entities to `to`, in reading order."""
+    messages = [FlexMessage.from_json(part) for part in telegram.split(text, entities)]
     return [
         PushMessageRequest(to=to, messages=messages[start : start + MESSAGES_PER_REQUEST])
         for start in range(0, len(messages), MESSAGES_PER_REQUEST)
@@ -40,11 +40,15 @@ async def relay(update: Update, context: ContextTypes.DEFAULT_TYPE) -> None:
     message = update.effective_message
     if message is None:
         return
-    # A photo's or file's caption, or the text; a sticker has neither and
-    # gives no request.
-    markdown = message.text_markdown_v2 if message.text else message.caption_markdown_v2 or ""
+    # The text and its entities as Telegram stores them, or a photo's or
+    # file's caption and its entities; a sticker has neither and gives no
+    # request.
+    if message.text:
+        text, entities = message.text, message.entities
+    else:
+        text, entities = message.caption or "", message.caption_entities
     line_api: AsyncMessagingApi = context.bot_data["line_api"]
-    for request in push_requests(os.environ["LINE_TO"], markdown):
+    for request in push_requests(os.environ["LINE_TO"], text, entities):
         await line_api.push_message(request)
 
 

@@ -6,7 +6,7 @@ from pathlib import Path
 
 import pytest
 
-from quenra import quenra, split
+from quenra import quenra, telegram
 
 messaging = pytest.importorskip("linebot.v3.messaging")
 
@@ -42,9 +42,9 @@ def test_relay_example_pushes_every_part_five_to_a_request():
     spec = importlib.util.spec_from_file_location("line_relay", ROOT / "examples" / "line_relay.py")
     relay = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(relay)
-    digest = "".join(f"[Story {i}](https://example.com/{i})\n" for i in range(1500))
-    requests = relay.push_requests("U0123", digest)
+    text, entities = telegram.parse("".join(f">[Story {i}](https://example.com/{i}) *new*\n" for i in range(1500)))
+    requests = relay.push_requests("U0123", text, entities)
     assert [len(r.messages) for r in requests[:-1]] == [5] * (len(requests) - 1) and len(requests) > 1
     sent = [message.to_dict() for request in requests for message in request.messages]
-    assert sent == [json.loads(part) for part in split(digest)]
+    assert sent == [json.loads(part) for part in telegram.split(text, entities)]
     assert relay.push_requests("U0123", "") == []
