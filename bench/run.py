@@ -13,7 +13,10 @@ scaling benchmark first. Sections:
 7. split's scaling (C++);
 8. instructions counted by callgrind (repeatable whatever else the machine
    does): per byte of input plus output, for the corpus and every hostile
-   family at 64 KiB and 1 MiB.
+   family at 64 KiB and 1 MiB;
+9. the Telegram layer: the corpus's messages as Telegram stores them (text and
+   entities) against the same messages as MarkdownV2, and Telegram's reading
+   of MarkdownV2 against quenra's, and the scaling of both on large inputs.
 """
 
 from __future__ import annotations
@@ -30,7 +33,7 @@ import time
 import timeit
 from pathlib import Path
 
-from quenra import check, quenra, split
+from quenra import check, quenra, split, telegram
 
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "tests" / "python"))
@@ -320,6 +323,41 @@ def delivery(table: Table, messages: list[str], big: str, ours: dict[str, float]
     )
 
 
+def telegram_layer(table: Table, messages: list[str]) -> None:
+    table.section("9. Telegram: messages as text and entities, and Telegram's reading of MarkdownV2")
+    stored = [telegram.parse(m) for m in messages]  # every corpus message is MarkdownV2 that Telegram reads
+    entities = sum(len(e) for _, e in stored)
+    ours = best_seconds(per_corpus(split, messages))
+    theirs = best_seconds(lambda: [telegram.split(text, found) for text, found in stored])
+    table.add(
+        "telegram.split(text, entities) / quenra.split(markdown), per corpus message",
+        f"{theirs / ours:.2f}x",
+        f"target: at most 1.3x ({met(theirs / ours <= 1.3)}); {theirs / len(messages) * 1e9:.0f} ns per message, "
+        f"{entities / len(messages):.1f} entities per message",
+    )
+    reading = best_seconds(per_corpus(telegram.parse, messages))
+    converting = best_seconds(per_corpus(quenra, messages))
+    table.add(
+        "telegram.parse / quenra, per corpus message (the same bytes)",
+        f"{reading / converting:.2f}x",
+        f"target: at most 1x ({met(reading <= converting)}); {reading / len(messages) * 1e9:.0f} ns per message",
+    )
+    # Large inputs: a long text with thousands of entities given in any order,
+    # and deeply nested markup.
+    for size in (64 << 10, 1 << 20):
+        text = ("word " * (size // 5))[:size]
+        given = [telegram.Entity(("bold", "italic", "text_link")[i % 3], i * 7 % (size - 8), 6,
+                                 url="https://a.b/") for i in range(size // 64)]
+        took = best_seconds(lambda: telegram.split(text, given), rounds=3)
+        nested = "*_" * (size // 4) + "x" + "_*" * (size // 4)
+        read = best_seconds(lambda: telegram.parse(nested), rounds=3)
+        table.add(
+            f"{size >> 10} KiB: split with {len(given):,} entities in any order; parse of nested markup",
+            f"{size / took / 1e6:.0f} MB/s; {size / read / 1e6:.0f} MB/s",
+            "linear: the same MB/s at both sizes",
+        )
+
+
 def callgrind_instructions(binary: Path, family: str, argument: str, rounds: int) -> tuple[int, dict]:
     done = subprocess.run(
         ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", str(binary), "--convert", family, argument,
@@ -372,6 +410,7 @@ def main() -> None:
     call_cost(table)
     memory(table, messages)
     delivery(table, messages, big, ours)
+    telegram_layer(table, messages)
     if results:
         split_scaling(table, results)
         instructions(table, args.scaling_binary, [f for f in results if not f.startswith("delivery: ")])

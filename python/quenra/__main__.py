@@ -89,17 +89,21 @@ def main(argv: list[str] | None = None) -> int:
     except UnicodeDecodeError as error:
         return _fail(f"{source} is not UTF-8 text (byte 0x{data[error.start]:02x} at offset {error.start})")
 
-    options = {"standalone_links_as_buttons": not args.inline_links, "decorate_links": not args.plain_links}
+    standalone, decorate = not args.inline_links, not args.plain_links
     if args.telegram:
         try:
             shown, entities = telegram.parse(text)
         except telegram.ParseError as error:
             return _fail(f"Telegram refuses {source}: {error}")
-        messages = telegram.split(shown, entities, **options) if args.split else None
-        result = telegram.convert(shown, entities, **options)
+        messages = (
+            telegram.split(shown, entities, standalone_links_as_buttons=standalone, decorate_links=decorate)
+            if args.split
+            else None
+        )
+        result = telegram.convert(shown, entities, standalone_links_as_buttons=standalone, decorate_links=decorate)
     else:
-        messages = split(text, **options) if args.split else None
-        result = quenra(text, **options)
+        messages = split(text, standalone_links_as_buttons=standalone, decorate_links=decorate) if args.split else None
+        result = quenra(text, standalone_links_as_buttons=standalone, decorate_links=decorate)
     if messages is not None:
         _write("".join(message + "\n" for message in messages))
         return 0

@@ -29,7 +29,7 @@ class ParseError(ValueError):
     """MarkdownV2 that Telegram refuses; the message is Telegram's own."""
 
 
-@dataclass(frozen=True)
+@dataclass(frozen=True, slots=True)
 class Entity:
     """One entity of a Telegram message, with the Bot API's fields.
 

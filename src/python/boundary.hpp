@@ -108,6 +108,9 @@ public:
         return object_.load(std::memory_order_acquire);
     }
 
+    // The object if it was made already, else null.
+    PyObject* peek() const noexcept { return object_.load(std::memory_order_acquire); }
+
 private:
     std::once_flag once_;
     std::atomic<PyObject*> object_{nullptr};

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include <structmember.h>
+
 #include <quenra/telegram.hpp>
 #include "python/boundary.hpp"
 #include "python/limits.hpp"
@@ -40,6 +42,15 @@ std::array<ProcessObject, FIELDS> field_names;
 
 PyObject* field_name(Field field) { return interned(field_names[field], FIELD_NAMES[field]); }
 
+// The Bot API's names of the entity types, as `str`s made once.
+constexpr std::size_t ENTITY_TYPES = static_cast<std::size_t>(telegram::EntityType::ExpandableBlockquote) + 1;
+std::array<ProcessObject, ENTITY_TYPES> type_names;
+
+PyObject* type_name_of(telegram::EntityType type) {
+    // The names are string literals, so their data ends in a NUL.
+    return interned(type_names[static_cast<std::size_t>(type)], telegram::entity_type_name(type).data());
+}
+
 // The classes of quenra.telegram that the module makes and raises.
 ProcessObject entity_class_cache;
 ProcessObject parse_error_cache;
@@ -51,9 +62,35 @@ PyObject* telegram_class(ProcessObject& cache, const char* name) {
     });
 }
 
-// `field` of an entity given as a dict (by key) or any object (by
-// attribute); nothing when it has none.
+// Where telegram.Entity, a dataclass with slots, keeps each field in an
+// instance: read and written there directly, as its own descriptors do.
+std::array<Py_ssize_t, DateTimeFormat + 1> entity_slots;
+
+PyTypeObject* entity_class() {
+    return reinterpret_cast<PyTypeObject*>(entity_class_cache.get([] {
+        const Owned module = expect_object(PyImport_ImportModule("quenra.telegram"));
+        Owned type = expect_object(PyObject_GetAttrString(module.get(), "Entity"));
+        for (std::size_t field = 0; field < entity_slots.size(); ++field) {
+            PyObject* descriptor = PyDict_GetItemString(reinterpret_cast<PyTypeObject*>(type.get())->tp_dict,
+                                                        FIELD_NAMES[field]);
+            if (!descriptor || !Py_IS_TYPE(descriptor, &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
+            entity_slots[field] = reinterpret_cast<PyMemberDescrObject*>(descriptor)->d_member->offset;
+        }
+        return type.release();
+    }));
+}
+
+// The field of an entity of exactly telegram.Entity: a borrowed reference.
+PyObject*& entity_slot(PyObject* entity, Field field) noexcept {
+    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(entity) + entity_slots[field]);
+}
+
+// `field` of an entity given as a telegram.Entity, a dict (by key) or any
+// object (by attribute); nothing when it has none.
 Result<Owned> field_of(PyObject* entity, Field field) {
+    if (Py_IS_TYPE(entity, entity_class()) && field < static_cast<Field>(entity_slots.size())) {
+        return Owned::borrow(entity_slot(entity, field));
+    }
     if (PyDict_Check(entity)) {
         PyObject* value = PyDict_GetItemWithError(entity, field_name(field));
         if (!value && PyErr_Occurred()) return PyErr::fetch();
@@ -100,6 +137,22 @@ public:
         return std::optional<std::int64_t>(result);
     }
 
+    // The type, read while its `str` is held; nothing for a name this
+    // version does not know.
+    Result<std::optional<telegram::EntityType>> type() {
+        auto value = field_of(entity_, Type);
+        if (!value) return std::move(value).take_error();
+        if (!*value || (*value).get() == Py_None) return PyErr::type_error(name() + " has no type");
+        // Entities that `parse` made hold the names it made.
+        for (std::size_t i = 0; i < ENTITY_TYPES; ++i) {
+            if ((*value).get() == type_names[i].peek()) return std::optional(static_cast<telegram::EntityType>(i));
+        }
+        if (!PyUnicode_Check((*value).get())) return wrong_type(Type, "a str", (*value).get());
+        auto utf8 = extract_str((*value).get());
+        if (!utf8) return std::move(utf8).take_error();
+        return telegram::entity_type_named(*utf8);
+    }
+
     // The user's id of a mention: user_id, else user.id.
     Result<std::optional<std::int64_t>> user_id() {
         auto direct = integer(UserId, false);
@@ -125,10 +178,9 @@ private:
 // One entity; nothing for a type this version does not know.
 Result<std::optional<Entity>> read_entity(PyObject* item, std::size_t index) {
     EntityFields fields(item, index);
-    auto type_name_field = fields.text(Type);
-    if (!type_name_field) return std::move(type_name_field).take_error();
-    if (!*type_name_field) return PyErr::type_error(fields.name() + " has no type");
-    const auto type = telegram::entity_type_named(**type_name_field);
+    auto type_of = fields.type();
+    if (!type_of) return std::move(type_of).take_error();
+    const std::optional<telegram::EntityType> type = *type_of;
     if (!type) return std::optional<Entity>{};
     auto offset = fields.integer(Offset, true);
     if (!offset) return std::move(offset).take_error();
@@ -190,15 +242,18 @@ Result<std::vector<Entity>> read_entities(PyObject* slot) {
     return entities;
 }
 
-// A telegram.Entity made as its frozen dataclass makes itself, but with only
-// the fields that are not None set: the others are the class's defaults.
+// A telegram.Entity made as its frozen dataclass makes itself: every field
+// set in its slot, None where the entity has no value.
 Owned new_entity(const Entity& entity) {
-    auto* type = reinterpret_cast<PyTypeObject*>(telegram_class(entity_class_cache, "Entity"));
+    PyTypeObject* type = entity_class();
     Owned object = expect_object(type->tp_alloc(type, 0));
+    for (std::size_t field = 0; field < entity_slots.size(); ++field) {
+        entity_slot(object.get(), static_cast<Field>(field)) = Py_NewRef(Py_None);
+    }
     const auto set = [&](Field field, Owned value) {
-        if (PyObject_GenericSetAttr(object.get(), field_name(field), value.get()) < 0) {
-            fail("could not set a field of a telegram.Entity: " + describe(PyErr::fetch()));
-        }
+        PyObject*& slot = entity_slot(object.get(), field);
+        Py_DECREF(slot);
+        slot = value.release();
     };
     const auto set_text = [&](Field field, const std::optional<std::string>& value) {
         if (value) set(field, new_str(*value));
@@ -206,7 +261,7 @@ Owned new_entity(const Entity& entity) {
     const auto set_integer = [&](Field field, const std::optional<std::int64_t>& value) {
         if (value) set(field, expect_object(PyLong_FromLongLong(*value)));
     };
-    set(Type, new_str(telegram::entity_type_name(entity.type)));
+    set(Type, Owned::borrow(type_name_of(entity.type)));
     set_integer(Offset, entity.offset);
     set_integer(Length, entity.length);
     set_text(Url, entity.url);
@@ -306,11 +361,18 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         TelegramArguments arguments;
         if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
         return refusals_as_value_errors([&] {
-            DocumentMemory memory;
-            const Document document = read_document(arguments, memory);
+            arguments.limits.require_valid();
+            const ConversionArguments& conversion = arguments.conversion;
+            // The message LINE takes as it is holds the text's characters and
+            // the links' URIs.
+            Py_UCS4 widest = PyUnicode_MAX_CHAR_VALUE(slots[0]);
+            for (const Entity& entity : arguments.entities) {
+                if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
+            }
             std::optional<std::vector<std::string>> messages;
-            Owned passing = document_str(slots[0], document, [&](auto& sink) {
-                messages = telegram::split_into(document, arguments.conversion.text, arguments.limits.get(), sink);
+            Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
+                messages = telegram::split_into(conversion.text, arguments.entities, conversion.options,
+                                                arguments.limits.get(), sink);
             });
             if (messages) return message_list(*messages).release();
             Owned list = expect_object(PyList_New(1));

@@ -2,7 +2,9 @@
 // caller's (flex/json_writer.hpp), such as the `str` a binding returns.
 #pragma once
 
+#include <memory_resource>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,18 +17,23 @@
 
 namespace quenra::telegram {
 
-// Writes the message of `document`, read from `text`, into `sink`, a fresh
-// JsonSink, and returns nothing when LINE accepts it; else the messages of
-// `split` (what the sink holds is then to be dropped). `limits` must be
+// Writes the message of `text` with `entities`, its links as given, into
+// `sink`, a fresh JsonSink, and returns nothing when LINE accepts it: it is
+// then `convert`'s message, whose repairs change nothing. Else the messages
+// of `split` (what the sink holds is then to be dropped). `limits` must be
 // valid.
 template <class Sink>
-std::optional<std::vector<std::string>> split_into(const Document& document, std::string_view text,
-                                                   const LineLimits& limits, Sink& sink) {
+std::optional<std::vector<std::string>> split_into(std::string_view text, std::span<const Entity> entities,
+                                                   const ConvertOptions& options, const LineLimits& limits,
+                                                   Sink& sink) {
+    DocumentMemory memory;
+    const Document kept = read_document(text, entities, options, limits, memory.for_text(text.size()), Repairs::Kept);
     if (is_blank(text)) return std::vector<std::string>{};
     line::ProblemFinder problems(limits, false);
-    const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) { tell_message(document, writer, problems); });
+    const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) { tell_message(kept, writer, problems); });
     if (problems.finds_only(bubble_bytes)) return std::nullopt;
-    return line::cut_into_messages(document, limits);
+    return line::cut_into_messages(
+        read_document(text, entities, options, limits, std::pmr::get_default_resource(), Repairs::Made), limits);
 }
 
 }  // namespace quenra::telegram

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "convert/build.hpp"
@@ -14,9 +15,10 @@ namespace quenra::telegram {
 
 namespace {
 
-// An entity with its place in the text in bytes.
+// An entity of the normal form with its place in the text in bytes.
 struct Placed {
-    Entity entity;
+    const Entity* entity;  // the given one it stands for, with its URL, ...
+    EntityType type;
     std::size_t begin = 0;
     std::size_t end = 0;
 };
@@ -26,50 +28,54 @@ std::string describe(const Entity& entity) {
            " with length " + std::to_string(entity.length);
 }
 
-// The entities that show something, checked against `text`, normalised and
-// placed in it.
-std::vector<Placed> place(std::string_view text, std::span<const Entity> given) {
-    std::vector<Entity> entities;
+// The entities in their normal form, checked against `text` and placed in
+// it.
+std::pmr::vector<Placed> place(std::string_view text, std::span<const Entity> given, std::pmr::memory_resource* memory) {
     for (const Entity& entity : given) {
         if (entity.offset < 0 || entity.length < 0) {
             throw InvalidEntity("the " + describe(entity) + " has a negative " +
                                 (entity.offset < 0 ? "offset" : "length"));
         }
-        if (entity.length == 0 || (entity.type == EntityType::TextLink && !entity.url)) continue;
-        entities.push_back(entity);
     }
-    normalize(entities);
+    const std::pmr::vector<Spot> spots = normal_form(given, memory);
     // Every edge, in order, found in one walk over the text.
     struct Edge {
         std::int64_t unit;
-        std::size_t entity;
+        std::size_t spot;
         bool end;
     };
-    std::vector<Edge> edges;
-    edges.reserve(2 * entities.size());
-    for (std::size_t i = 0; i < entities.size(); ++i) {
-        edges.push_back({entities[i].offset, i, false});
-        edges.push_back({entities[i].offset + entities[i].length, i, true});
+    std::pmr::vector<Edge> edges(memory);
+    edges.reserve(2 * spots.size());
+    for (std::size_t i = 0; i < spots.size(); ++i) {
+        edges.push_back({spots[i].offset, i, false});
+        edges.push_back({spots[i].offset + spots[i].length, i, true});
     }
     std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.unit < b.unit; });
-    std::vector<Placed> placed(entities.size());
+    std::pmr::vector<Placed> placed(spots.size(), memory);
     std::int64_t unit = 0;
     std::size_t byte = 0;
     for (const Edge& edge : edges) {
         while (unit < edge.unit && byte < text.size()) {
+            if (static_cast<unsigned char>(text[byte]) < 0x80) {
+                ++unit;
+                ++byte;
+                continue;
+            }
             const CodePoint point = first_code_point(text.substr(byte));
             unit += point.value > 0xFFFF ? 2 : 1;
             byte += point.length;
         }
-        const Entity& entity = entities[edge.entity];
+        const Entity& entity = given[spots[edge.spot].source];
         if (unit < edge.unit) {
             throw InvalidEntity("the " + describe(entity) + " reaches beyond the text, which is " +
                                 std::to_string(unit) + " UTF-16 code units long");
         }
         if (unit > edge.unit) throw InvalidEntity("the " + describe(entity) + " cuts a character in two");
-        (edge.end ? placed[edge.entity].end : placed[edge.entity].begin) = byte;
+        Placed& place = placed[edge.spot];
+        place.entity = &entity;
+        place.type = spots[edge.spot].type;
+        (edge.end ? place.end : place.begin) = byte;
     }
-    for (std::size_t i = 0; i < entities.size(); ++i) placed[i].entity = std::move(entities[i]);
     return placed;
 }
 
@@ -87,8 +93,8 @@ bool is_link(EntityType type) noexcept {
 }
 
 // What a link entity over `shown` opens.
-std::string link_uri(const Entity& entity, std::string_view shown) {
-    switch (entity.type) {
+std::string link_uri(const Entity& entity, EntityType type, std::string_view shown) {
+    switch (type) {
     case EntityType::TextLink:
         return *entity.url;
     case EntityType::Url:
@@ -107,10 +113,25 @@ std::string link_uri(const Entity& entity, std::string_view shown) {
     }
 }
 
+// Every link a button that opens its URI as given: the reading of a message
+// that LINE may take as it is.
+struct KeptLinks {
+    static constexpr bool KEEPS_EMPTY_SPANS = true;
+
+    LinkReading reading(const Link& /*link*/, bool /*after_bang*/) const noexcept { return LinkReading::Button; }
+    ButtonText button(Document& document, const Ref& label, const Link& link) const {
+        return ButtonText{label, document.keep(link.url)};
+    }
+    std::optional<ButtonText> standalone_button(Document& document, const Ref& label, const Link& link) const {
+        return button(document, label, link);
+    }
+};
+
+template <ReadsLinks Links>
 class EntityReader {
 public:
-    EntityReader(std::string_view text, const std::vector<Placed>& entities, const ConvertOptions& options,
-                 Document& document, line::RepairedLinks& links)
+    EntityReader(std::string_view text, const std::pmr::vector<Placed>& entities, const ConvertOptions& options,
+                 Document& document, Links& links)
         : text_(text), entities_(entities), options_(options), builder_(document, links) {}
 
     void read() { read_range(0, text_.size(), Look{}, true); }
@@ -134,22 +155,22 @@ private:
 
     // Reads one entity and those inside it; returns where the text goes on.
     std::size_t read_entity(const Placed& placed, const Look& look, bool top) {
-        const Entity& entity = placed.entity;
+        const EntityType type = placed.type;
         const std::string_view shown = text_.substr(placed.begin, placed.end - placed.begin);
-        if (is_style(entity.type)) {
-            read_range(placed.begin, placed.end, run_look(look, style_of(entity.type)), false);
-        } else if (is_quote(entity.type)) {
+        if (is_style(type)) {
+            read_range(placed.begin, placed.end, run_look(look, style_of(type)), false);
+        } else if (is_quote(type)) {
             builder_.set_quote(++quotes_);
             read_range(placed.begin, placed.end, look, false);
             builder_.set_quote(0);
-        } else if (entity.type == EntityType::Code || entity.type == EntityType::Pre) {
+        } else if (type == EntityType::Code || type == EntityType::Pre) {
             skip_inside(placed);
-            if (entity.type == EntityType::Code) {
+            if (type == EntityType::Code) {
                 builder_.inline_code(shown);
             } else {
                 builder_.code_block(shown);
             }
-        } else if (is_link(entity.type)) {
+        } else if (is_link(type)) {
             return read_link(placed, look, top);
         } else {
             read_range(placed.begin, placed.end, look, false);
@@ -159,9 +180,9 @@ private:
 
     std::size_t read_link(const Placed& placed, const Look& look, bool top) {
         const std::string_view shown = text_.substr(placed.begin, placed.end - placed.begin);
-        const std::string uri = link_uri(placed.entity, shown);
+        const std::string uri = link_uri(*placed.entity, placed.type, shown);
         const Link link{shown, uri};
-        if (top && options_.standalone_links_as_buttons && placed.entity.type != EntityType::Email && !styled_whole(placed)) {
+        if (top && options_.standalone_links_as_buttons && placed.type != EntityType::Email && !styled_whole(placed)) {
             if (const auto tail = standalone_link_tail(text_.substr(placed.end))) {
                 const std::string_view tail_text = text_.substr(placed.end, *tail);
                 if (builder_.standalone_button(link, tail_text, [&] { builder_.append(shown); })) {
@@ -183,7 +204,7 @@ private:
     // True when a style covers the whole of the link `placed`: the link is
     // in styled text, not a line of its own.
     bool styled_whole(const Placed& placed) const noexcept {
-        return next_ < entities_.size() && is_style(entities_[next_].entity.type) &&
+        return next_ < entities_.size() && is_style(entities_[next_].type) &&
                entities_[next_].begin == placed.begin && entities_[next_].end == placed.end;
     }
 
@@ -207,9 +228,9 @@ private:
     }
 
     std::string_view text_;
-    const std::vector<Placed>& entities_;
+    const std::pmr::vector<Placed>& entities_;
     const ConvertOptions& options_;
-    DocumentBuilder<line::RepairedLinks> builder_;
+    DocumentBuilder<Links> builder_;
     std::size_t next_ = 0;
     std::uint32_t quotes_ = 0;
 };
@@ -217,13 +238,21 @@ private:
 }  // namespace
 
 Document read_document(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
-                       const LineLimits& limits, std::pmr::memory_resource* memory) {
-    const std::vector<Placed> placed = place(text, entities);
+                       const LineLimits& limits, std::pmr::memory_resource* memory, Repairs repairs) {
+    const std::pmr::vector<Placed> placed = place(text, entities, memory);
     Document document(memory);
     document.input = text;
     document.text.reserve(text.size());
-    line::RepairedLinks links(limits);
-    EntityReader(text, placed, options, document, links).read();
+    const auto read = [&](auto& links) {
+        EntityReader<std::remove_reference_t<decltype(links)>>(text, placed, options, document, links).read();
+    };
+    if (repairs == Repairs::Made) {
+        line::RepairedLinks links(limits);
+        read(links);
+    } else {
+        KeptLinks links;
+        read(links);
+    }
     return document;
 }
 

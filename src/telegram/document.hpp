@@ -12,9 +12,14 @@
 
 namespace quenra::telegram {
 
+// Whether links are read with LINE's repairs (line/repair.hpp), or kept as
+// they are given, for a message that LINE may take as it is: when it does,
+// the repairs would change nothing.
+enum class Repairs : bool { Kept, Made };
+
 // Raises InvalidEntity for the first entity that does not fit `text`;
 // normalises the rest (entities.hpp) and reads the text with them.
 Document read_document(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
-                       const LineLimits& limits, std::pmr::memory_resource* memory);
+                       const LineLimits& limits, std::pmr::memory_resource* memory, Repairs repairs = Repairs::Made);
 
 }  // namespace quenra::telegram

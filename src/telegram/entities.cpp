@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <iterator>
 #include <limits>
+#include <memory_resource>
+#include <span>
+#include <string_view>
 
 namespace quenra::telegram {
 
@@ -16,13 +19,13 @@ constexpr std::array<std::string_view, 21> TYPE_NAMES{
     "text_mention", "custom_emoji", "date_time", "blockquote", "expandable_blockquote",
 };
 
-int rank(const Entity& entity) noexcept {
-    switch (entity.type) {
+int rank(EntityType type, bool has_language) noexcept {
+    switch (type) {
     case EntityType::Blockquote:
     case EntityType::ExpandableBlockquote:
         return 0;
     case EntityType::Pre:
-        return entity.language ? 10 : 11;
+        return has_language ? 10 : 11;
     case EntityType::Code:
         return 20;
     case EntityType::DateTime:
@@ -35,7 +38,7 @@ int rank(const Entity& entity) noexcept {
     case EntityType::Underline:
     case EntityType::Strikethrough:
     case EntityType::Spoiler:
-        return 90 + static_cast<int>(entity.type) - static_cast<int>(EntityType::Bold);
+        return 90 + static_cast<int>(type) - static_cast<int>(EntityType::Bold);
     case EntityType::CustomEmoji:
         return 99;
     default:
@@ -43,40 +46,90 @@ int rank(const Entity& entity) noexcept {
     }
 }
 
-std::int64_t end_of(const Entity& entity) noexcept { return entity.offset + entity.length; }
+std::int64_t end_of(const Spot& spot) noexcept { return spot.offset + spot.length; }
 
-void sort(std::vector<Entity>& entities) { std::sort(entities.begin(), entities.end(), comes_before); }
+bool spot_before(const Spot& a, const Spot& b) noexcept {
+    if (a.offset != b.offset) return a.offset < b.offset;
+    if (a.length != b.length) return a.length > b.length;
+    return rank(a.type, a.has_language) < rank(b.type, b.has_language);
+}
 
-// Keeps, of entities in Telegram's order, each that starts after every one
-// kept so far ends.
-void keep_first_of_overlapping(std::vector<Entity>& entities) {
+void sort(std::pmr::vector<Spot>& spots) { std::sort(spots.begin(), spots.end(), spot_before); }
+
+// Other entities than styles and quotes: links, mentions, code, ...
+bool is_continuous(EntityType type) noexcept { return !is_style(type) && !is_quote(type); }
+
+// True when `spots`, in Telegram's order, are in normal form already: they
+// nest properly; nothing is inside a style, or inside code, pre or a date;
+// code and pre are inside nothing but quotes; no continuous entity or quote
+// is inside another continuous entity, no quote inside a quote; and no two
+// runs of one style touch.
+bool is_normal(const std::pmr::vector<Spot>& spots) {
+    // No normal form nests deeper than a quote, a link and a style.
+    constexpr std::size_t DEEPEST = 3;
+    std::array<const Spot*, DEEPEST> open_spots{};
+    std::size_t depth = 0;
+    const std::span open(open_spots);
+    std::array<std::int64_t, 5> style_end;
+    style_end.fill(-1);
+    for (const Spot& spot : spots) {
+        while (depth > 0 && end_of(*open[depth - 1]) <= spot.offset) --depth;
+        bool styled = false, continuous = false, quoted = false;
+        for (const Spot* outer : open.first(depth)) {
+            styled |= is_style(outer->type);
+            continuous |= is_continuous(outer->type);
+            quoted |= is_quote(outer->type);
+        }
+        if (depth > 0) {
+            const Spot& parent = *open[depth - 1];
+            if (end_of(spot) > end_of(parent) || styled || holds_nothing(parent.type)) return false;
+            if ((spot.type == EntityType::Pre || spot.type == EntityType::Code) && continuous) return false;
+            if (!is_style(spot.type) && continuous) return false;
+            if (is_quote(spot.type) && quoted) return false;
+        }
+        if (is_style(spot.type)) {
+            auto& last_end = style_end[static_cast<std::size_t>(spot.type) - static_cast<std::size_t>(EntityType::Bold)];
+            if (last_end >= spot.offset) return false;
+            last_end = end_of(spot);
+        }
+        if (depth == DEEPEST) return false;
+        open[depth++] = &spot;
+    }
+    return true;
+}
+
+// Keeps, of spots in Telegram's order, each that starts after every one kept
+// so far ends.
+void keep_first_of_overlapping(std::pmr::vector<Spot>& spots) {
     std::int64_t kept_end = 0;
-    std::erase_if(entities, [&](const Entity& entity) {
-        if (entity.offset < kept_end) return true;
-        kept_end = end_of(entity);
+    std::erase_if(spots, [&](const Spot& spot) {
+        if (spot.offset < kept_end) return true;
+        kept_end = end_of(spot);
         return false;
     });
 }
 
-// True when `entity` crosses the edge of one of `quotes`, which are in
-// order and apart: it starts inside one and ends beyond it, or starts
-// outside and ends inside one.
-bool crosses_a_quote(const Entity& entity, const std::vector<Entity>& quotes) noexcept {
-    const auto after = std::upper_bound(quotes.begin(), quotes.end(), entity.offset,
-                                        [](std::int64_t offset, const Entity& quote) { return offset < quote.offset; });
-    if (after != quotes.begin() && end_of(*std::prev(after)) > entity.offset) {
-        return end_of(entity) > end_of(*std::prev(after));
+// True when `spot` crosses the edge of one of `quotes`, which are in order
+// and apart: it starts inside one and ends beyond it, or starts outside and
+// ends inside one.
+bool crosses_a_quote(const Spot& spot, const std::pmr::vector<Spot>& quotes) noexcept {
+    const auto after = std::upper_bound(quotes.begin(), quotes.end(), spot.offset,
+                                        [](std::int64_t offset, const Spot& quote) { return offset < quote.offset; });
+    if (after != quotes.begin() && end_of(*std::prev(after)) > spot.offset) {
+        return end_of(spot) > end_of(*std::prev(after));
     }
-    return after != quotes.end() && after->offset < end_of(entity);
+    return after != quotes.end() && after->offset < end_of(spot);
 }
 
-// The runs of every style, in Telegram's order, merged and cut as
-// `normalize` says, around `others` (in Telegram's order).
-std::vector<Entity> cut_styles(const std::vector<Entity>& styles, const std::vector<Entity>& others) {
+// The runs of every style, merged and cut as `normal_form` says, around
+// `others` (in Telegram's order).
+std::pmr::vector<Spot> cut_styles(const std::pmr::vector<Spot>& styles, const std::pmr::vector<Spot>& others) {
     constexpr std::size_t STYLES = 5;
-    // The run of each style open: [begin, end), none when end is 0.
+    // The run of each style open: [begin, end), none when end is 0, and the
+    // style entity it stands for.
     std::array<std::int64_t, STYLES> begin{}, end{};
-    std::vector<Entity> out;
+    std::array<std::size_t, STYLES> source{};
+    std::pmr::vector<Spot> out(styles.get_allocator());
     auto next = styles.begin();
     const auto style_of = [](std::size_t index) {
         return static_cast<EntityType>(static_cast<std::size_t>(EntityType::Bold) + index);
@@ -86,7 +139,7 @@ std::vector<Entity> cut_styles(const std::vector<Entity>& styles, const std::vec
         for (std::size_t i = 0; i < STYLES; ++i) {
             if (end[i] == 0 || begin[i] >= at) continue;
             const std::int64_t stop = std::min(end[i], at);
-            out.push_back(Entity{style_of(i), begin[i], stop - begin[i], {}, {}, {}, {}, {}, {}});
+            out.push_back(Spot{style_of(i), false, begin[i], stop - begin[i], source[i]});
             begin[i] = stop;
             if (end[i] <= at) begin[i] = end[i] = 0;
         }
@@ -101,6 +154,7 @@ std::vector<Entity> cut_styles(const std::vector<Entity>& styles, const std::vec
                 cut_at(next->offset);
                 begin[i] = next->offset;
                 end[i] = end_of(*next);
+                source[i] = next->source;
             }
         }
         cut_at(until);
@@ -111,9 +165,9 @@ std::vector<Entity> cut_styles(const std::vector<Entity>& styles, const std::vec
         std::int64_t at;
         int holding;  // +1 where such an entity starts, -1 where it ends
     };
-    std::vector<Edge> edges;
+    std::pmr::vector<Edge> edges(styles.get_allocator());
     edges.reserve(2 * others.size());
-    for (const Entity& other : others) {
+    for (const Spot& other : others) {
         const int holding = holds_nothing(other.type) ? 1 : 0;
         edges.push_back({other.offset, holding});
         edges.push_back({end_of(other), -holding});
@@ -144,26 +198,42 @@ std::optional<EntityType> entity_type_named(std::string_view name) noexcept {
 }
 
 bool comes_before(const Entity& a, const Entity& b) noexcept {
-    if (a.offset != b.offset) return a.offset < b.offset;
-    if (a.length != b.length) return a.length > b.length;
-    return rank(a) < rank(b);
+    return spot_before(Spot{a.type, a.language.has_value(), a.offset, a.length, 0},
+                       Spot{b.type, b.language.has_value(), b.offset, b.length, 0});
+}
+
+std::pmr::vector<Spot> normal_form(std::span<const Entity> entities, std::pmr::memory_resource* memory) {
+    std::pmr::vector<Spot> spots(memory);
+    spots.reserve(entities.size());
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        const Entity& entity = entities[i];
+        // Empty entities, and links to nowhere, are no entities at all.
+        if (entity.length <= 0 || (entity.type == EntityType::TextLink && !entity.url)) continue;
+        spots.push_back(Spot{entity.type, entity.language.has_value(), entity.offset, entity.length, i});
+    }
+    sort(spots);
+    if (is_normal(spots)) return spots;
+    std::pmr::vector<Spot> styles(memory), quotes(memory), others(memory);
+    for (const Spot& spot : spots) (is_style(spot.type) ? styles : is_quote(spot.type) ? quotes : others).push_back(spot);
+    keep_first_of_overlapping(others);
+    keep_first_of_overlapping(quotes);
+    std::erase_if(others, [&](const Spot& spot) { return crosses_a_quote(spot, quotes); });
+    others.insert(others.end(), quotes.begin(), quotes.end());
+    sort(others);
+    const std::pmr::vector<Spot> runs = cut_styles(styles, others);
+    others.insert(others.end(), runs.begin(), runs.end());
+    sort(others);
+    return others;
 }
 
 void normalize(std::vector<Entity>& entities) {
-    sort(entities);
-    std::vector<Entity> styles, quotes, others;
-    for (Entity& entity : entities) {
-        (is_style(entity.type) ? styles : is_quote(entity.type) ? quotes : others).push_back(std::move(entity));
+    std::vector<Entity> out;
+    for (const Spot& spot : normal_form(entities)) {
+        out.push_back(entities[spot.source]);
+        out.back().offset = spot.offset;
+        out.back().length = spot.length;
     }
-    keep_first_of_overlapping(others);
-    keep_first_of_overlapping(quotes);
-    std::erase_if(others, [&](const Entity& entity) { return crosses_a_quote(entity, quotes); });
-    others.insert(others.end(), quotes.begin(), quotes.end());
-    sort(others);
-    std::vector<Entity> runs = cut_styles(styles, others);
-    entities = std::move(others);
-    entities.insert(entities.end(), runs.begin(), runs.end());
-    sort(entities);
+    entities = std::move(out);
 }
 
 }  // namespace quenra::telegram

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory_resource>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -27,12 +30,27 @@ constexpr bool holds_nothing(EntityType type) noexcept {
 // detected entities, styles, custom emoji).
 bool comes_before(const Entity& a, const Entity& b) noexcept;
 
-// Puts `entities` (each at least one unit long) into Telegram's normal form,
-// in Telegram's order: of other entities than styles that overlap, the first
-// stays; those that cross a quote's edge go; runs of one style that touch or
-// overlap merge, and every run of a style is cut where another run starts
-// and at both edges of every other entity, the parts over code, pre and
-// dates going. The result nests properly, and is its own normal form.
+// An entity's type and place, and the entity it stands for (a run of a
+// style that was cut or merged stands for one of them).
+struct Spot {
+    EntityType type;
+    bool has_language;  // a pre with its language, which ranks first
+    std::int64_t offset;
+    std::int64_t length;
+    std::size_t source;  // the index of the entity
+};
+
+// The normal form that Telegram gives `entities`, in Telegram's order:
+// entities of no length and links without a URL go; of other entities than styles that overlap,
+// the first stays; those that cross a quote's edge go; runs of one style
+// that touch or overlap merge, and every run of a style is cut where another
+// run starts and at both edges of every other entity, the parts over code,
+// pre and dates going. The result nests properly, and is its own normal
+// form.
+std::pmr::vector<Spot> normal_form(std::span<const Entity> entities,
+                                   std::pmr::memory_resource* memory = std::pmr::get_default_resource());
+
+// The same in place.
 void normalize(std::vector<Entity>& entities);
 
 }  // namespace quenra::telegram

@@ -4,6 +4,7 @@
 #include <quenra/telegram.hpp>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,13 @@ struct Open {
 };
 
 constexpr std::string_view RESERVED = "_*[]()~`>#+-=|{}.!\n";
+
+// The bytes of RESERVED, looked up at once.
+constexpr std::array<bool, 256> IS_RESERVED = [] {
+    std::array<bool, 256> table{};
+    for (const char c : RESERVED) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}();
 
 class Reader {
 public:
@@ -66,11 +74,9 @@ private:
             at_ += 2;
             return;
         }
-        const bool reserved = in_code() ? c == '`' : RESERVED.find(c) != std::string_view::npos;
-        if (!reserved) {
-            put(c);
-            if (c != '\r') can_start_quote_ = false;
-            ++at_;
+        const bool code = in_code();
+        if (!(code ? c == '`' : IS_RESERVED[static_cast<unsigned char>(c)])) {
+            copy_plain_run(code);
             return;
         }
         if (!open_.empty() && closes(open_.back().what)) {
@@ -78,6 +84,23 @@ private:
             return;
         }
         open_marker(c);
+    }
+
+    // Copies the bytes from here up to the next one that may be markup (or
+    // a backslash) as they stand: the characters of plain text.
+    void copy_plain_run(bool code) {
+        std::size_t end = at_ + 1;
+        while (end < in_.size()) {
+            const auto b = static_cast<unsigned char>(in_[end]);
+            if (b == '\\' || (code ? b == '`' : IS_RESERVED[b])) break;
+            ++end;
+        }
+        const std::string_view run = in_.substr(at_, end - at_);
+        out_.append(run);
+        units_ += static_cast<std::int64_t>(utf16_length(run));
+        // Any character but a carriage return ends the chance of a quote.
+        if (run.find_first_not_of('\r') != std::string_view::npos) can_start_quote_ = false;
+        at_ = end;
     }
 
     // Copies one byte of a character to the output.
@@ -356,6 +379,27 @@ Fate fate_of(char32_t c) noexcept {
     return Fate::Keep;
 }
 
+// True when some character of `text` is one that `clean` changes: a
+// control character, a line or paragraph separator or direction mark, or
+// one of the combining marks that Telegram drops.
+bool needs_cleaning(std::string_view text) noexcept {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != 0xE2 && byte != 0xCC) continue;
+        if (byte < 0x20) {
+            if (byte != '\n') return true;
+            continue;
+        }
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte == 0xCC && (next == 0x8A || next == 0xB3 || next == 0xBF)) return true;
+        const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
+        if (byte == 0xE2 && next == 0x80 && ((third >= 0xA8 && third <= 0xAE) || third == 0x8E || third == 0x8F)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Drops and replaces characters as `fate_of` says, moving the entities'
 // edges with the text; then in each run of U+200E and U+200F all but the
 // last become U+200C.
@@ -437,8 +481,12 @@ bool shows_nothing(std::string_view text) {
 
 bool is_well_formed(std::string_view text) noexcept {
     for (std::size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const CodePoint point = first_code_point(text.substr(i));
-        if (point.value == 0xFFFD && point.length == 1 && !text.substr(i).starts_with("\xEF\xBF\xBD")) return false;
+        if (point.value == 0xFFFD && point.length == 1) return false;  // U+FFFD itself takes three bytes
         i += point.length;
     }
     return true;
@@ -450,8 +498,10 @@ FormattedText parse(std::string_view markdown_v2) {
     if (!is_well_formed(markdown_v2)) throw ParseError("Strings must be encoded in UTF-8");
     FormattedText formatted = Reader(markdown_v2).read();
     normalize(formatted.entities);
-    clean(formatted);
-    normalize(formatted.entities);
+    if (needs_cleaning(formatted.text)) {
+        clean(formatted);
+        normalize(formatted.entities);
+    }
     trim(formatted);
     if (shows_nothing(formatted.text)) throw ParseError("Text must be non-empty");
     return formatted;

@@ -23,9 +23,7 @@ std::vector<std::string> split(std::string_view text, std::span<const Entity> en
     std::string json;
     json.reserve(expected_json_size(text.size()));
     StringSink sink(json);
-    DocumentMemory memory;
-    const Document document = read_document(text, entities, options, limits, memory.for_text(text.size()));
-    if (auto messages = split_into(document, text, limits, sink)) return std::move(*messages);
+    if (auto messages = split_into(text, entities, options, limits, sink)) return std::move(*messages);
     sink.flush();
     std::vector<std::string> alone;
     alone.push_back(std::move(json));

@@ -11,6 +11,7 @@ and aiogram write for random entities.
 import datetime
 import json
 import random
+from dataclasses import replace
 
 import pytest
 
@@ -94,9 +95,9 @@ def trimmed(text, entities):
     """Blanks cut after the last other character, and before the first as far as the first entity."""
     end = len(text.rstrip(" \n"))
     text, length = text[:end], units(text[:end])
-    entities = [Entity(**{**e.__dict__, "length": min(e.length, length - e.offset)}) for e in entities if e.offset < length]
+    entities = [replace(e, length=min(e.length, length - e.offset)) for e in entities if e.offset < length]
     start = min([len(text) - len(text.lstrip(" \n"))] + [e.offset for e in entities])
-    return text[start:], [Entity(**{**e.__dict__, "offset": e.offset - start}) for e in entities]
+    return text[start:], [replace(e, offset=e.offset - start) for e in entities]
 
 
 EMPTY = set(" \n\u00a0\u2800\u3164\u115f\u1160\uffa0\u202f\u205f\u3000\ufeff") | {chr(c) for c in range(0x2000, 0x2010)}
@@ -392,3 +393,13 @@ def test_telegram_split_is_split_for_every_text_size():
         parts = telegram.split(text, entities)
         assert all(check(p) == [] for p in parts)
         assert (parts == []) == (not text.strip())
+
+
+def test_deep_nesting_and_many_entities_in_any_order():
+    text, entities = telegram.parse("*_" * 50_000 + "x" + "_*" * 50_000)
+    assert (text, [(e.type, e.offset, e.length) for e in entities]) == ("x", [("bold", 0, 1), ("italic", 0, 1)])
+    rng = random.Random(5)
+    words = "word " * 20_000
+    given = [Entity(rng.choice(list(TO_TD)[:5] + ["text_link"]), rng.randrange(0, 99_000), rng.randrange(1, 1000),
+                    url="https://a.b/") for _ in range(10_000)]
+    assert all(check(m) == [] for m in telegram.split(words, given))
