@@ -1,5 +1,7 @@
 #include "python/arguments.hpp"
 
+#include "python/compat.hpp"
+
 #include <cassert>
 
 #include <vector>
@@ -152,17 +154,17 @@ namespace {
 // numpy's boolean scalar type is "numpy.bool" (numpy 2) or "numpy.bool_".
 // Errors while asking are discarded: the object is then no numpy boolean.
 bool is_numpy_bool(PyTypeObject* type) {
-    const Owned module = Owned::steal(PyType_GetModuleName(type));
-    if (!module || !PyUnicode_Check(module.get()) || !PyUnicode_EqualToUTF8AndSize(module.get(), "numpy", 5)) {
+    const Owned module = Owned::steal(type_module_name(type));
+    if (!module || !PyUnicode_Check(module.get()) || !str_equals_ascii(module.get(), "numpy")) {
         PyErr_Clear();
         return false;
     }
-    const Owned name = Owned::steal(PyType_GetName(type));
+    const Owned name = Owned::steal(type_name_object(type));
     if (!name) {
         PyErr_Clear();
         return false;
     }
-    return PyUnicode_EqualToUTF8AndSize(name.get(), "bool_", 5) || PyUnicode_EqualToUTF8AndSize(name.get(), "bool", 4);
+    return str_equals_ascii(name.get(), "bool_") || str_equals_ascii(name.get(), "bool");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "python/errors.hpp"
 
+#include "python/compat.hpp"
+
 namespace quenra::python {
 
 namespace {
@@ -30,13 +32,13 @@ std::string CastError::message() const {
 }
 
 PyErr PyErr::fetch() {
-    if (PyObject* exception = PyErr_GetRaisedException()) return from_exception(Owned::steal(exception));
+    if (PyObject* exception = take_raised_exception()) return from_exception(Owned::steal(exception));
     return lazy(PyExc_SystemError, "attempted to fetch exception but none was set");
 }
 
 void PyErr::restore() && {
     if (auto* exception = std::get_if<Owned>(&state_)) {
-        PyErr_SetRaisedException(exception->release());
+        set_raised_exception(exception->release());
         return;
     }
     const auto [type, message] = std::holds_alternative<Lazy>(state_)
@@ -49,7 +51,7 @@ void PyErr::restore() && {
 
 Owned PyErr::into_exception() && {
     std::move(*this).restore();
-    return Owned::steal(PyErr_GetRaisedException());
+    return Owned::steal(take_raised_exception());
 }
 
 bool PyErr::is_exact_type_error() const {
@@ -86,7 +88,7 @@ std::string lenient_utf8(PyObject* text) {
 std::string display(PyObject* object) {
     if (const Owned text = Owned::steal(PyObject_Str(object))) return lenient_utf8(text.get());
     PyErr_WriteUnraisable(object);
-    const Owned type_name = Owned::steal(PyType_GetName(Py_TYPE(object)));
+    const Owned type_name = Owned::steal(type_name_object(Py_TYPE(object)));
     if (!type_name) {
         PyErr_Clear();
         return "<unprintable object>";
@@ -95,7 +97,7 @@ std::string display(PyObject* object) {
 }
 
 std::optional<std::string> qualified_name(PyTypeObject* type) {
-    const Owned name = Owned::steal(PyType_GetQualName(type));
+    const Owned name = Owned::steal(type_qualified_name_object(type));
     if (!name || !PyUnicode_Check(name.get())) {
         PyErr_Clear();
         return std::nullopt;

@@ -2,6 +2,7 @@
 // exported symbol.
 #include <Python.h>
 
+#include "python/compat.hpp"
 #include "python/module.hpp"
 
 namespace {
@@ -10,7 +11,7 @@ int exec_core(PyObject* module) { return quenra::python::exec_quenra_module(modu
 
 PyModuleDef_Slot core_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(&exec_core)},
-    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    QUENRA_NO_GIL_SLOT
     {0, nullptr},
 };
 

@@ -2,6 +2,7 @@
 // exported symbol.
 #include <Python.h>
 
+#include "python/compat.hpp"
 #include "python/line_module.hpp"
 
 namespace {
@@ -10,7 +11,7 @@ int exec_line(PyObject* module) { return quenra::python::exec_line_module(module
 
 PyModuleDef_Slot line_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(&exec_line)},
-    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    QUENRA_NO_GIL_SLOT
     {0, nullptr},
 };
 

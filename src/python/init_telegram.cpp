@@ -2,6 +2,7 @@
 // exported symbol.
 #include <Python.h>
 
+#include "python/compat.hpp"
 #include "python/telegram_module.hpp"
 
 namespace {
@@ -10,7 +11,7 @@ int exec_telegram(PyObject* module) { return quenra::python::exec_telegram_modul
 
 PyModuleDef_Slot telegram_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(&exec_telegram)},
-    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    QUENRA_NO_GIL_SLOT
     {0, nullptr},
 };
 

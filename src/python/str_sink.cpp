@@ -61,7 +61,7 @@ void StrSink<Unit>::grow(std::size_t more) {
         capacity_ = std::max(capacity_ + capacity_ / 2, length_ + more);
         resize(str_, capacity_);
     }
-    data_ = PyUnicode_DATA(str_.get());
+    data_ = str_data(str_.get());
 }
 
 template <class Unit>

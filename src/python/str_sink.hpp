@@ -16,6 +16,7 @@
 
 #include "flex/json_writer.hpp"
 #include "flex/write.hpp"
+#include "python/compat.hpp"
 #include "python/pyref.hpp"
 
 namespace quenra::python {
@@ -100,7 +101,7 @@ Owned write_str_up_to(Py_UCS4 max_character, std::size_t capacity, Write&& write
 // The same with characters up to the widest of the `str` `text_object`.
 template <class Write>
 Owned write_str_like(PyObject* text_object, std::size_t capacity, Write&& write) {
-    return write_str_up_to(PyUnicode_MAX_CHAR_VALUE(text_object), capacity, std::forward<Write>(write));
+    return write_str_up_to(max_char_value(text_object), capacity, std::forward<Write>(write));
 }
 
 // The widest code point of the well-formed UTF-8 `text`; 0 for none.

@@ -305,7 +305,7 @@ Document read_document(const TelegramArguments& arguments, DocumentMemory& memor
 // document's own (repaired labels and URIs) where those are wider.
 template <class Write>
 Owned document_str(PyObject* text_object, const Document& document, Write&& write) {
-    const Py_UCS4 widest = std::max<Py_UCS4>(PyUnicode_MAX_CHAR_VALUE(text_object), widest_code_point(document.strings));
+    const Py_UCS4 widest = std::max<Py_UCS4>(max_char_value(text_object), widest_code_point(document.strings));
     return write_str_up_to(widest, expected_json_size(document.text.size()), std::forward<Write>(write));
 }
 
@@ -365,7 +365,7 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             const ConversionArguments& conversion = arguments.conversion;
             // The message LINE takes as it is holds the text's characters and
             // the links' URIs.
-            Py_UCS4 widest = PyUnicode_MAX_CHAR_VALUE(slots[0]);
+            Py_UCS4 widest = max_char_value(slots[0]);
             for (const Entity& entity : arguments.entities) {
                 if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
             }

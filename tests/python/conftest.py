@@ -38,9 +38,20 @@ def testing_module():
     return importlib.import_module("_quenra_testing")
 
 
-_vectorcall = ctypes.pythonapi.PyObject_Vectorcall
-_vectorcall.restype = ctypes.py_object
-_vectorcall.argtypes = [ctypes.py_object, ctypes.POINTER(ctypes.py_object), ctypes.c_size_t, ctypes.py_object]
+_VECTORCALL = [ctypes.py_object, ctypes.POINTER(ctypes.py_object), ctypes.c_size_t, ctypes.py_object]
+if hasattr(ctypes.pythonapi, "PyObject_Vectorcall"):
+    _vectorcall = ctypes.pythonapi.PyObject_Vectorcall
+    _vectorcall.restype = ctypes.py_object
+    _vectorcall.argtypes = _VECTORCALL
+else:
+    # Before 3.12 the call is inline in the interpreter's headers: the
+    # function's own vectorcall entry is called, as that inline call does. Its
+    # place in the object is the type's tp_vectorcall_offset, the eighth word
+    # of a type object.
+    def _vectorcall(function, args, count, names):
+        offset = ctypes.c_ssize_t.from_address(id(type(function)) + 7 * ctypes.sizeof(ctypes.c_void_p)).value
+        entry = ctypes.c_void_p.from_address(id(function) + offset).value
+        return ctypes.PYFUNCTYPE(ctypes.py_object, *_VECTORCALL)(entry)(function, args, count, names)
 
 
 def vectorcall(function, positional=(), keywords=()):

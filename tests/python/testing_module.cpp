@@ -1,7 +1,10 @@
 // `_quenra_testing`: a test-only extension module, never installed. It forces
 // internal failures through the same boundary that `quenra._core` uses, so
 // that the tests see PanicException raised for real.
+#define PY_SSIZE_T_CLEAN
 #include <Python.h>
+
+#include "python/compat.hpp"
 
 #include <span>
 #include <string>
@@ -221,7 +224,7 @@ int exec_testing(PyObject* module) {
 
 PyModuleDef_Slot testing_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(&exec_testing)},
-    {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+    QUENRA_NO_GIL_SLOT
     {0, nullptr},
 };
 
