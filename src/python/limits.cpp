@@ -91,4 +91,11 @@ Owned message_list(const std::vector<std::string>& messages) {
     return list;
 }
 
+Owned split_result(const std::optional<std::vector<std::string>>& messages, Owned passing) {
+    if (messages) return message_list(*messages);
+    Owned list = expect_object(PyList_New(1));
+    PyList_SET_ITEM(list.get(), 0, passing.release());
+    return list;
+}
+
 }  // namespace quenra::python

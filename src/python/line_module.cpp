@@ -75,10 +75,7 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             Owned passing = conversion_str(slots[0], arguments.text, [&](auto& sink) {
                 messages = line::split_into(arguments.text, arguments.options, limits.get(), sink);
             });
-            if (messages) return message_list(*messages).release();
-            Owned list = expect_object(PyList_New(1));
-            PyList_SET_ITEM(list.get(), 0, passing.release());
-            return list.release();
+            return split_result(messages, std::move(passing)).release();
         });
     });
 }
@@ -113,18 +110,14 @@ PyObject* call_limits_problem(PyObject* /*self*/, PyObject* const* args, Py_ssiz
     });
 }
 
-PyCFunction fastcall(PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
-}
-
 PyMethodDef line_methods[] = {
-    {"split", fastcall(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"split", fastcall_entry(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "split(text, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
      "Convert Telegram MarkdownV2 text to LINE Flex Message JSON strings that LINE accepts."},
-    {"check", fastcall(&call_check), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"check", fastcall_entry(&call_check), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "check(message, limits=None)\n--\n\n"
      "List what in one Flex Message JSON string LINE refuses, as (code, path, message) tuples."},
-    {"limits_problem", fastcall(&call_limits_problem), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"limits_problem", fastcall_entry(&call_limits_problem), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "limits_problem(limits)\n--\n\n"
      "Say why the limits cannot be worked with, or return None."},
 };
@@ -132,9 +125,7 @@ PyMethodDef line_methods[] = {
 }  // namespace
 
 int exec_line_module(PyObject* module) noexcept {
-    for (PyMethodDef& method : line_methods) {
-        if (add_function(module, &method) < 0) return -1;
-    }
+    if (add_functions(module, line_methods) < 0) return -1;
     // The package exports the one class that every module raises.
     return ffi_boundary(-1, [&] { return PyModule_AddObjectRef(module, "PanicException", panic_exception_type()); });
 }

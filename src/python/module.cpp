@@ -30,7 +30,7 @@ constexpr FunctionDescription QUENRA_PARAMETERS{
 
 PyMethodDef quenra_method{
     "quenra",
-    reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&call_quenra)),
+    fastcall_entry(&call_quenra),
     METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
     "quenra(text, *, standalone_links_as_buttons=True, decorate_links=True)\n--\n\n"
     "Convert Telegram MarkdownV2 text to a LINE Flex Message JSON string.",
@@ -90,6 +90,13 @@ int add_function(PyObject* module, PyMethodDef* method) noexcept {
         }
         return 0;
     });
+}
+
+int add_functions(PyObject* module, std::span<PyMethodDef> methods) noexcept {
+    for (PyMethodDef& method : methods) {
+        if (add_function(module, &method) < 0) return -1;
+    }
+    return 0;
 }
 
 Result<ConversionArguments> conversion_arguments(std::span<PyObject* const> slots) {

@@ -36,4 +36,12 @@ PyObject* call_quenra(PyObject* self, PyObject* const* args, Py_ssize_t position
 // never reaches the call entry, which gets null.
 int add_function(PyObject* module, PyMethodDef* method) noexcept;
 
+// add_function for each of `methods`.
+int add_functions(PyObject* module, std::span<PyMethodDef> methods) noexcept;
+
+// A call entry of the fastcall-with-keywords kind as a method table takes it.
+inline PyCFunction fastcall_entry(PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) noexcept {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
+}
+
 }  // namespace quenra::python

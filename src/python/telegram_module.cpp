@@ -334,77 +334,70 @@ PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
     });
 }
 
-PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
-                       PyObject* keyword_names) noexcept {
+// Binds a call of `convert` or `split` as `description` says and returns
+// `work(text_object, arguments)`, with the library's refusals raised as
+// ValueError.
+template <class Work>
+PyObject* telegram_call(const FunctionDescription& description, PyObject* const* args, Py_ssize_t positional_count,
+                        PyObject* keyword_names, Work&& work) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
         std::array<PyObject*, CONVERT_PARAMETERS.slot_count()> slots{};
-        if (auto error = extract_arguments_fastcall(CONVERT_PARAMETERS, args, positional_count, keyword_names, slots)) {
+        if (auto error = extract_arguments_fastcall(description, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));
         }
         TelegramArguments arguments;
         if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
-        return refusals_as_value_errors([&] {
-            DocumentMemory memory;
-            const Document document = read_document(arguments, memory);
-            return document_str(slots[0], document, [&](auto& sink) { write_document(document, sink); }).release();
-        });
+        return refusals_as_value_errors([&] { return work(slots[0], arguments); });
     });
+}
+
+PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                       PyObject* keyword_names) noexcept {
+    return telegram_call(CONVERT_PARAMETERS, args, positional_count, keyword_names,
+                         [](PyObject* text_object, const TelegramArguments& arguments) {
+                             DocumentMemory memory;
+                             const Document document = read_document(arguments, memory);
+                             return document_str(text_object, document, [&](auto& sink) {
+                                        write_document(document, sink);
+                                    }).release();
+                         });
 }
 
 PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
-    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        std::array<PyObject*, SPLIT_PARAMETERS.slot_count()> slots{};
-        if (auto error = extract_arguments_fastcall(SPLIT_PARAMETERS, args, positional_count, keyword_names, slots)) {
-            return raise(std::move(*error));
+    return telegram_call(SPLIT_PARAMETERS, args, positional_count, keyword_names,
+                         [](PyObject* text_object, const TelegramArguments& arguments) {
+        arguments.limits.require_valid();
+        const ConversionArguments& conversion = arguments.conversion;
+        // The message LINE takes as it is holds the text's characters and the
+        // links' URIs.
+        Py_UCS4 widest = max_char_value(text_object);
+        for (const Entity& entity : arguments.entities) {
+            if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
         }
-        TelegramArguments arguments;
-        if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
-        return refusals_as_value_errors([&] {
-            arguments.limits.require_valid();
-            const ConversionArguments& conversion = arguments.conversion;
-            // The message LINE takes as it is holds the text's characters and
-            // the links' URIs.
-            Py_UCS4 widest = max_char_value(slots[0]);
-            for (const Entity& entity : arguments.entities) {
-                if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
-            }
-            std::optional<std::vector<std::string>> messages;
-            Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
-                messages = telegram::split_into(conversion.text, arguments.entities, conversion.options,
-                                                arguments.limits.get(), sink);
-            });
-            if (messages) return message_list(*messages).release();
-            Owned list = expect_object(PyList_New(1));
-            PyList_SET_ITEM(list.get(), 0, passing.release());
-            return list.release();
+        std::optional<std::vector<std::string>> messages;
+        Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
+            messages = telegram::split_into(conversion.text, arguments.entities, conversion.options,
+                                            arguments.limits.get(), sink);
         });
+        return split_result(messages, std::move(passing)).release();
     });
 }
 
-PyCFunction fastcall(PyObject* (*entry)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(entry));
-}
-
 PyMethodDef telegram_methods[] = {
-    {"parse", fastcall(&call_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"parse", fastcall_entry(&call_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "parse(markdown_v2)\n--\n\n"
      "Read MarkdownV2 as Telegram does: the text and its entities, in Telegram's order."},
-    {"convert", fastcall(&call_convert), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"convert", fastcall_entry(&call_convert), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "convert(text, entities=None, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
      "Convert a Telegram message's text and entities to one LINE Flex Message JSON string."},
-    {"split", fastcall(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+    {"split", fastcall_entry(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "split(text, entities=None, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
      "Convert a Telegram message's text and entities to LINE Flex Message JSON strings that LINE accepts."},
 };
 
 }  // namespace
 
-int exec_telegram_module(PyObject* module) noexcept {
-    for (PyMethodDef& method : telegram_methods) {
-        if (add_function(module, &method) < 0) return -1;
-    }
-    return 0;
-}
+int exec_telegram_module(PyObject* module) noexcept { return add_functions(module, telegram_methods); }
 
 }  // namespace quenra::python
