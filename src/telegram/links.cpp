@@ -234,18 +234,17 @@ std::optional<EmojiOrTime> emoji_or_time(std::string_view url) {
     }
     if (time.unix_time == 0) return std::nullopt;
     if (format && !format->empty()) {
+        // Relative, or which parts show: the weekday, the date and the time,
+        // each short where both lengths are asked for.
+        std::string& normal = time.date_time_format.emplace();
         if (*format == "r" || *format == "R") {
-            time.date_time_format = "r";
+            normal.push_back('r');
         } else {
             if (format->find_first_not_of("tTdDwW") != std::string_view::npos) return std::nullopt;
             const auto has = [&](char c) { return format->find(c) != std::string_view::npos; };
-            std::string normal;
-            if (has('w') || has('W')) normal += 'w';
-            if (has('d')) normal += 'd';
-            else if (has('D')) normal += 'D';
-            if (has('t')) normal += 't';
-            else if (has('T')) normal += 'T';
-            time.date_time_format = normal;
+            if (has('w') || has('W')) normal.push_back('w');
+            if (has('d') || has('D')) normal.push_back(has('d') ? 'd' : 'D');
+            if (has('t') || has('T')) normal.push_back(has('t') ? 't' : 'T');
         }
     }
     return time;
