@@ -109,15 +109,17 @@ class EntityFields {
 public:
     EntityFields(PyObject* entity, std::size_t index) : entity_(entity), index_(index) {}
 
-    // A str field; nothing when it is missing or None.
-    Result<std::optional<std::string>> text(Field field) {
+    // A str field, its `str` kept in `held` while the view is used; nothing
+    // when it is missing or None.
+    Result<std::optional<std::string_view>> text(Field field, std::vector<Owned>& held) {
         auto value = field_of(entity_, field);
         if (!value) return std::move(value).take_error();
-        if (!*value || (*value).get() == Py_None) return std::optional<std::string>{};
+        if (!*value || (*value).get() == Py_None) return std::optional<std::string_view>{};
         if (!PyUnicode_Check((*value).get())) return wrong_type(field, "a str", (*value).get());
         auto utf8 = extract_str((*value).get());
         if (!utf8) return std::move(utf8).take_error();
-        return std::optional<std::string>(*utf8);
+        held.push_back(std::move(*value));
+        return std::optional<std::string_view>(*utf8);
     }
 
     // An int field; nothing when it is missing or None, unless `required`.
@@ -175,71 +177,77 @@ private:
     std::size_t index_;
 };
 
-// One entity; nothing for a type this version does not know.
-Result<std::optional<Entity>> read_entity(PyObject* item, std::size_t index) {
+// The entities of an `entities` argument as the reading takes them, with
+// the `str`s that their views point into.
+struct EntityViews {
+    std::vector<telegram::EntityView> views;
+    std::vector<Owned> held;
+};
+
+// Reads one entity into `out`; leaves out a type this version does not
+// know. Every field the type has is checked, though the reading uses only
+// the URL and whether there is a language.
+std::optional<PyErr> read_entity(PyObject* item, std::size_t index, EntityViews& out) {
     EntityFields fields(item, index);
     auto type_of = fields.type();
     if (!type_of) return std::move(type_of).take_error();
     const std::optional<telegram::EntityType> type = *type_of;
-    if (!type) return std::optional<Entity>{};
+    if (!type) return std::nullopt;
     auto offset = fields.integer(Offset, true);
     if (!offset) return std::move(offset).take_error();
     auto length = fields.integer(Length, true);
     if (!length) return std::move(length).take_error();
-    Entity entity{*type, **offset, **length, {}, {}, {}, {}, {}, {}};
-    // Only the fields that the type has are read.
-    const auto read_text = [&](Field field, std::optional<std::string>& out) -> std::optional<PyErr> {
-        auto value = fields.text(field);
-        if (!value) return std::move(value).take_error();
-        out = std::move(*value);
+    telegram::EntityView entity{*type, **offset, **length, std::nullopt, false};
+    // The error of a field's reading, if any.
+    const auto error_of = [](auto read) -> std::optional<PyErr> {
+        if (!read) return std::move(read).take_error();
         return std::nullopt;
     };
     std::optional<PyErr> error;
     switch (*type) {
-    case telegram::EntityType::TextLink:
-        error = read_text(Url, entity.url);
+    case telegram::EntityType::TextLink: {
+        auto url = fields.text(Url, out.held);
+        if (url) entity.url = *url;
+        error = error_of(std::move(url));
         break;
-    case telegram::EntityType::Pre:
-        error = read_text(Language, entity.language);
+    }
+    case telegram::EntityType::Pre: {
+        auto language = fields.text(Language, out.held);
+        if (language) entity.has_language = (*language).has_value();
+        error = error_of(std::move(language));
         break;
+    }
     case telegram::EntityType::CustomEmoji:
-        error = read_text(CustomEmojiId, entity.custom_emoji_id);
+        error = error_of(fields.text(CustomEmojiId, out.held));
         break;
-    case telegram::EntityType::TextMention: {
-        auto user = fields.user_id();
-        if (!user) return std::move(user).take_error();
-        entity.user_id = *user;
+    case telegram::EntityType::TextMention:
+        error = error_of(fields.user_id());
         break;
-    }
-    case telegram::EntityType::DateTime: {
-        auto unix_time = fields.integer(UnixTime, false);
-        if (!unix_time) return std::move(unix_time).take_error();
-        entity.unix_time = *unix_time;
-        error = read_text(DateTimeFormat, entity.date_time_format);
+    case telegram::EntityType::DateTime:
+        error = error_of(fields.integer(UnixTime, false));
+        if (!error) error = error_of(fields.text(DateTimeFormat, out.held));
         break;
-    }
     default:
         break;
     }
-    if (error) return std::move(*error);
-    return std::optional<Entity>(std::move(entity));
+    if (!error) out.views.push_back(entity);
+    return error;
 }
 
 // The entities of an `entities` argument: None or left out for none, else an
 // iterable of entities.
-Result<std::vector<Entity>> read_entities(PyObject* slot) {
-    std::vector<Entity> entities;
-    if (!slot || slot == Py_None) return entities;
+std::optional<PyErr> read_entities(PyObject* slot, EntityViews& out) {
+    if (!slot || slot == Py_None) return std::nullopt;
     const Owned items = Owned::steal(PySequence_Fast(slot, "entities must be an iterable of entities or None"));
     if (!items) return PyErr::fetch();
     const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
-    entities.reserve(static_cast<std::size_t>(count));
+    out.views.reserve(static_cast<std::size_t>(count));
     for (Py_ssize_t i = 0; i < count; ++i) {
-        auto entity = read_entity(PySequence_Fast_GET_ITEM(items.get(), i), static_cast<std::size_t>(i));
-        if (!entity) return std::move(entity).take_error();
-        if (*entity) entities.push_back(std::move(**entity));
+        if (auto error = read_entity(PySequence_Fast_GET_ITEM(items.get(), i), static_cast<std::size_t>(i), out)) {
+            return error;
+        }
     }
-    return entities;
+    return std::nullopt;
 }
 
 // A telegram.Entity made as its frozen dataclass makes itself: every field
@@ -276,7 +284,7 @@ Owned new_entity(const Entity& entity) {
 // The arguments of `convert` and `split`.
 struct TelegramArguments {
     ConversionArguments conversion;
-    std::vector<Entity> entities;
+    EntityViews entities;
     LimitsArgument limits;
 };
 
@@ -285,9 +293,7 @@ std::optional<PyErr> read_arguments(std::span<PyObject* const> slots, TelegramAr
     auto conversion = conversion_arguments(conversion_slots);
     if (!conversion) return std::move(conversion).take_error();
     out.conversion = *conversion;
-    auto entities = read_entities(slots[1]);
-    if (!entities) return std::move(entities).take_error();
-    out.entities = std::move(*entities);
+    if (auto error = read_entities(slots[1], out.entities)) return error;
     return out.limits.read(slots[4]);
 }
 
@@ -296,7 +302,7 @@ std::optional<PyErr> read_arguments(std::span<PyObject* const> slots, TelegramAr
 Document read_document(const TelegramArguments& arguments, DocumentMemory& memory) {
     arguments.limits.require_valid();
     const ConversionArguments& conversion = arguments.conversion;
-    return telegram::read_document(conversion.text, arguments.entities, conversion.options, arguments.limits.get(),
+    return telegram::read_document(conversion.text, arguments.entities.views, conversion.options, arguments.limits.get(),
                                    memory.for_text(conversion.text.size()));
 }
 
@@ -372,12 +378,12 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         // The message LINE takes as it is holds the text's characters and the
         // links' URIs.
         Py_UCS4 widest = max_char_value(text_object);
-        for (const Entity& entity : arguments.entities) {
+        for (const telegram::EntityView& entity : arguments.entities.views) {
             if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
         }
         std::optional<std::vector<std::string>> messages;
         Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
-            messages = telegram::split_into(conversion.text, arguments.entities, conversion.options,
+            messages = telegram::split_into(conversion.text, arguments.entities.views, conversion.options,
                                             arguments.limits.get(), sink);
         });
         return split_result(messages, std::move(passing)).release();

@@ -23,7 +23,7 @@ namespace quenra::telegram {
 // of `split` (what the sink holds is then to be dropped). `limits` must be
 // valid.
 template <class Sink>
-std::optional<std::vector<std::string>> split_into(std::string_view text, std::span<const Entity> entities,
+std::optional<std::vector<std::string>> split_into(std::string_view text, std::span<const EntityView> entities,
                                                    const ConvertOptions& options, const LineLimits& limits,
                                                    Sink& sink) {
     DocumentMemory memory;

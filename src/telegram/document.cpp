@@ -17,21 +17,21 @@ namespace {
 
 // An entity of the normal form with its place in the text in bytes.
 struct Placed {
-    const Entity* entity;  // the given one it stands for, with its URL, ...
+    const EntityView* entity;  // the given one it stands for, with its URL
     EntityType type;
     std::size_t begin = 0;
     std::size_t end = 0;
 };
 
-std::string describe(const Entity& entity) {
+std::string describe(const EntityView& entity) {
     return std::string(entity_type_name(entity.type)) + " entity at offset " + std::to_string(entity.offset) +
            " with length " + std::to_string(entity.length);
 }
 
 // The entities in their normal form, checked against `text` and placed in
 // it.
-std::pmr::vector<Placed> place(std::string_view text, std::span<const Entity> given, std::pmr::memory_resource* memory) {
-    for (const Entity& entity : given) {
+std::pmr::vector<Placed> place(std::string_view text, std::span<const EntityView> given, std::pmr::memory_resource* memory) {
+    for (const EntityView& entity : given) {
         if (entity.offset < 0 || entity.length < 0) {
             throw InvalidEntity("the " + describe(entity) + " has a negative " +
                                 (entity.offset < 0 ? "offset" : "length"));
@@ -56,16 +56,17 @@ std::pmr::vector<Placed> place(std::string_view text, std::span<const Entity> gi
     std::size_t byte = 0;
     for (const Edge& edge : edges) {
         while (unit < edge.unit && byte < text.size()) {
-            if (static_cast<unsigned char>(text[byte]) < 0x80) {
-                ++unit;
-                ++byte;
-                continue;
-            }
+            // An ASCII byte is one code unit.
+            const auto units_left = static_cast<std::size_t>(edge.unit - unit);
+            const std::size_t ascii = ascii_prefix_length(text.substr(byte, units_left));
+            unit += static_cast<std::int64_t>(ascii);
+            byte += ascii;
+            if (unit == edge.unit || byte == text.size()) break;
             const CodePoint point = first_code_point(text.substr(byte));
             unit += point.value > 0xFFFF ? 2 : 1;
             byte += point.length;
         }
-        const Entity& entity = given[spots[edge.spot].source];
+        const EntityView& entity = given[spots[edge.spot].source];
         if (unit < edge.unit) {
             throw InvalidEntity("the " + describe(entity) + " reaches beyond the text, which is " +
                                 std::to_string(unit) + " UTF-16 code units long");
@@ -93,10 +94,10 @@ bool is_link(EntityType type) noexcept {
 }
 
 // What a link entity over `shown` opens.
-std::string link_uri(const Entity& entity, EntityType type, std::string_view shown) {
+std::string link_uri(const EntityView& entity, EntityType type, std::string_view shown) {
     switch (type) {
     case EntityType::TextLink:
-        return *entity.url;
+        return std::string(*entity.url);
     case EntityType::Url:
         return shown.find("://") == std::string_view::npos ? "http://" + std::string(shown) : std::string(shown);
     case EntityType::Mention:
@@ -237,7 +238,7 @@ private:
 
 }  // namespace
 
-Document read_document(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
+Document read_document(std::string_view text, std::span<const EntityView> entities, const ConvertOptions& options,
                        const LineLimits& limits, std::pmr::memory_resource* memory, Repairs repairs) {
     const std::pmr::vector<Placed> placed = place(text, entities, memory);
     Document document(memory);

@@ -9,6 +9,7 @@
 
 #include "flex/document.hpp"
 #include <quenra/telegram.hpp>
+#include "telegram/entities.hpp"
 
 namespace quenra::telegram {
 
@@ -19,7 +20,7 @@ enum class Repairs : bool { Kept, Made };
 
 // Raises InvalidEntity for the first entity that does not fit `text`;
 // normalises the rest (entities.hpp) and reads the text with them.
-Document read_document(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
+Document read_document(std::string_view text, std::span<const EntityView> entities, const ConvertOptions& options,
                        const LineLimits& limits, std::pmr::memory_resource* memory, Repairs repairs = Repairs::Made);
 
 }  // namespace quenra::telegram

@@ -202,14 +202,27 @@ bool comes_before(const Entity& a, const Entity& b) noexcept {
                        Spot{b.type, b.language.has_value(), b.offset, b.length, 0});
 }
 
-std::pmr::vector<Spot> normal_form(std::span<const Entity> entities, std::pmr::memory_resource* memory) {
+EntityView view_of(const Entity& entity) noexcept {
+    return EntityView{entity.type, entity.offset, entity.length,
+                      entity.url ? std::optional<std::string_view>(*entity.url) : std::nullopt,
+                      entity.language.has_value()};
+}
+
+std::vector<EntityView> views_of(std::span<const Entity> entities) {
+    std::vector<EntityView> views;
+    views.reserve(entities.size());
+    for (const Entity& entity : entities) views.push_back(view_of(entity));
+    return views;
+}
+
+std::pmr::vector<Spot> normal_form(std::span<const EntityView> entities, std::pmr::memory_resource* memory) {
     std::pmr::vector<Spot> spots(memory);
     spots.reserve(entities.size());
     for (std::size_t i = 0; i < entities.size(); ++i) {
-        const Entity& entity = entities[i];
+        const EntityView& entity = entities[i];
         // Empty entities, and links to nowhere, are no entities at all.
         if (entity.length <= 0 || (entity.type == EntityType::TextLink && !entity.url)) continue;
-        spots.push_back(Spot{entity.type, entity.language.has_value(), entity.offset, entity.length, i});
+        spots.push_back(Spot{entity.type, entity.has_language, entity.offset, entity.length, i});
     }
     sort(spots);
     if (is_normal(spots)) return spots;
@@ -228,7 +241,7 @@ std::pmr::vector<Spot> normal_form(std::span<const Entity> entities, std::pmr::m
 
 void normalize(std::vector<Entity>& entities) {
     std::vector<Entity> out;
-    for (const Spot& spot : normal_form(entities)) {
+    for (const Spot& spot : normal_form(views_of(entities))) {
         out.push_back(entities[spot.source]);
         out.back().offset = spot.offset;
         out.back().length = spot.length;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory_resource>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,19 @@ constexpr bool is_quote(EntityType type) noexcept {
 constexpr bool holds_nothing(EntityType type) noexcept {
     return type == EntityType::Code || type == EntityType::Pre || type == EntityType::DateTime;
 }
+
+// What reading a message takes of an entity, owning none of it: callers
+// that hold the strings elsewhere (a binding's `str`s) copy nothing.
+struct EntityView {
+    EntityType type;
+    std::int64_t offset;  // in UTF-16 code units
+    std::int64_t length;  // in UTF-16 code units
+    std::optional<std::string_view> url;
+    bool has_language = false;
+};
+
+EntityView view_of(const Entity& entity) noexcept;
+std::vector<EntityView> views_of(std::span<const Entity> entities);
 
 // True when `a` comes before `b` in Telegram's order: by offset, the longer
 // first, then by the rank of their types (quotes, pre, code, dates, links,
@@ -47,7 +61,7 @@ struct Spot {
 // run starts and at both edges of every other entity, the parts over code,
 // pre and dates going. The result nests properly, and is its own normal
 // form.
-std::pmr::vector<Spot> normal_form(std::span<const Entity> entities,
+std::pmr::vector<Spot> normal_form(std::span<const EntityView> entities,
                                    std::pmr::memory_resource* memory = std::pmr::get_default_resource());
 
 // The same in place.

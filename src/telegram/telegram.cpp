@@ -12,7 +12,7 @@ std::string convert(std::string_view text, std::span<const Entity> entities, con
     json.reserve(expected_json_size(text.size()));
     StringSink sink(json);
     DocumentMemory memory;
-    write_document(read_document(text, entities, options, limits, memory.for_text(text.size())), sink);
+    write_document(read_document(text, views_of(entities), options, limits, memory.for_text(text.size())), sink);
     sink.flush();
     return json;
 }
@@ -23,7 +23,7 @@ std::vector<std::string> split(std::string_view text, std::span<const Entity> en
     std::string json;
     json.reserve(expected_json_size(text.size()));
     StringSink sink(json);
-    if (auto messages = split_into(text, entities, options, limits, sink)) return std::move(*messages);
+    if (auto messages = split_into(text, views_of(entities), options, limits, sink)) return std::move(*messages);
     sink.flush();
     std::vector<std::string> alone;
     alone.push_back(std::move(json));

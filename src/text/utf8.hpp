@@ -4,6 +4,7 @@
 // character of its own.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -75,6 +76,22 @@ inline bool is_ascii(std::string_view text) noexcept {
     }
     for (; i < text.size(); ++i) high_bits |= static_cast<unsigned char>(text[i]);
     return (high_bits & 0x8080808080808080u) == 0;
+}
+
+// The number of ASCII bytes that `text` starts with. Eight are tested at a
+// time; the first byte beyond ASCII is found from the word's high bits
+// (little-endian, as every supported machine is).
+inline std::size_t ascii_prefix_length(std::string_view text) noexcept {
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (const std::uint64_t high = word & 0x8080808080808080u) {
+            return i + static_cast<std::size_t>(std::countr_zero(high)) / 8;
+        }
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+    return i;
 }
 
 // Length in UTF-16 code units, as the Messaging API and Telegram count.

@@ -347,6 +347,17 @@ def test_styles_look_exactly_as_quenra_styles_markdown():
         "*b* _i_ __u__ ~s~ ||p|| `c` [l](https://a.b/)")
 
 
+class MadeOnRead:
+    """An entity whose fields are new objects at every read, held by no one else."""
+
+    def __init__(self, type, offset, length, url=None, user_id=None):
+        self._fields = {"type": type, "offset": offset, "length": length, "url": url, "user_id": user_id}
+
+    def __getattr__(self, name):
+        value = self.__dict__["_fields"].get(name)
+        return "".join(list(value)) if isinstance(value, str) else value
+
+
 def test_entities_come_in_every_form():
     import telegram as ptb
     from aiogram.types import MessageEntity, User
@@ -364,6 +375,8 @@ def test_entities_come_in_every_form():
          MessageEntity(type="text_link", offset=12, length=4, url="https://d.e/")],
         iter([Entity("future_type", 0, 1), Entity("bold", 0, 2), Entity("text_mention", 3, 3, user_id=1),
               Entity("text_link", 12, 4, url="https://d.e/")]),
+        [MadeOnRead("bold", 0, 2), MadeOnRead("text_mention", 3, 3, user_id=1),
+         MadeOnRead("text_link", 12, 4, url="https://d.e/")],
     ]
     for form in forms:
         assert telegram.convert(text, form) == expected
