@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <limits>
@@ -208,8 +209,8 @@ EntityView view_of(const Entity& entity) noexcept {
                       entity.language.has_value()};
 }
 
-std::vector<EntityView> views_of(std::span<const Entity> entities) {
-    std::vector<EntityView> views;
+std::pmr::vector<EntityView> views_of(std::span<const Entity> entities, std::pmr::memory_resource* memory) {
+    std::pmr::vector<EntityView> views(memory);
     views.reserve(entities.size());
     for (const Entity& entity : entities) views.push_back(view_of(entity));
     return views;
@@ -240,8 +241,20 @@ std::pmr::vector<Spot> normal_form(std::span<const EntityView> entities, std::pm
 }
 
 void normalize(std::vector<Entity>& entities) {
+    alignas(std::max_align_t) std::array<std::byte, 4096> block;
+    std::pmr::monotonic_buffer_resource arena(block.data(), block.size());
+    const std::pmr::vector<Spot> spots = normal_form(views_of(entities, &arena), &arena);
+    // Entities already in their normal form, as most are, are left as they are.
+    const auto kept = [&](std::size_t i) {
+        const Spot& spot = spots[i];
+        return spot.source == i && spot.offset == entities[i].offset && spot.length == entities[i].length;
+    };
+    std::size_t same = 0;
+    while (same < spots.size() && kept(same)) ++same;
+    if (same == entities.size() && spots.size() == entities.size()) return;
     std::vector<Entity> out;
-    for (const Spot& spot : normal_form(views_of(entities))) {
+    out.reserve(spots.size());
+    for (const Spot& spot : spots) {
         out.push_back(entities[spot.source]);
         out.back().offset = spot.offset;
         out.back().length = spot.length;

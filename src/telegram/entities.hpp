@@ -37,7 +37,8 @@ struct EntityView {
 };
 
 EntityView view_of(const Entity& entity) noexcept;
-std::vector<EntityView> views_of(std::span<const Entity> entities);
+std::pmr::vector<EntityView> views_of(std::span<const Entity> entities,
+                                      std::pmr::memory_resource* memory = std::pmr::get_default_resource());
 
 // True when `a` comes before `b` in Telegram's order: by offset, the longer
 // first, then by the rank of their types (quotes, pre, code, dates, links,

@@ -1,6 +1,7 @@
 #include "telegram/links.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -10,9 +11,13 @@ namespace {
 
 char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+void append_lowered(std::string& out, std::string_view text) {
+    std::transform(text.begin(), text.end(), std::back_inserter(out), lower);
+}
+
 std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
+    std::string out;
+    append_lowered(out, text);
     return out;
 }
 
@@ -102,15 +107,16 @@ bool made_of_host_characters(std::string_view part, std::string_view also = {}) 
 // Appends `part` with every byte up to a space escaped as %XX.
 void append_escaping_controls(std::string& out, std::string_view part) {
     constexpr std::string_view HEX = "0123456789ABCDEF";
-    for (const char c : part) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20) {
-            out.push_back('%');
-            out.push_back(HEX[byte >> 4]);
-            out.push_back(HEX[byte & 0xF]);
-        } else {
-            out.push_back(c);
-        }
+    const auto is_control = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    for (auto at = part.begin(); at != part.end();) {
+        const auto control = std::find_if(at, part.end(), is_control);
+        out.append(at, control);
+        if (control == part.end()) break;
+        const auto byte = static_cast<unsigned char>(*control);
+        out.push_back('%');
+        out.push_back(HEX[byte >> 4]);
+        out.push_back(HEX[byte & 0xF]);
+        at = control + 1;
     }
 }
 
@@ -125,8 +131,10 @@ std::optional<std::string> checked_special_link(std::string_view url, std::strin
         })) {
         return std::nullopt;
     }
-    std::string out(scheme);
-    out.append("://").append(lowered(host));
+    std::string out;
+    out.reserve(scheme.size() + 4 + url.size());
+    out.append(scheme).append("://");
+    append_lowered(out, host);
     // TON links take a path as web links do; tg: links one before a
     // fragment only.
     const std::string_view rest = url.substr(host_end);
@@ -196,10 +204,11 @@ std::optional<std::string> checked_link(std::string_view url) {
     while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\n' || rest.back() == '\r')) {
         rest.remove_suffix(1);
     }
-    std::string out = scheme;
-    out.append("://");
+    std::string out;
+    out.reserve(scheme.size() + 4 + url.size());
+    out.append(scheme).append("://");
     if (!userinfo.empty()) out.append(userinfo).push_back('@');
-    out += lowered(host);
+    append_lowered(out, host);
     if (!port.empty()) out.append(":").append(port);
     if (!rest.starts_with('/')) out.push_back('/');
     append_escaping_controls(out, rest);

@@ -36,12 +36,22 @@ struct Open {
 
 constexpr std::string_view RESERVED = "_*[]()~`>#+-=|{}.!\n";
 
-// The bytes of RESERVED, looked up at once.
-constexpr std::array<bool, 256> IS_RESERVED = [] {
+// A table of the bytes of `bytes`, looked up at once.
+constexpr std::array<bool, 256> table_of(std::string_view bytes) {
     std::array<bool, 256> table{};
-    for (const char c : RESERVED) table[static_cast<unsigned char>(c)] = true;
+    for (const char c : bytes) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}
+
+constexpr std::array<bool, 256> IS_RESERVED = table_of(RESERVED);
+
+// The bytes that end a run of plain text: markup or an escape.
+constexpr std::array<bool, 256> ENDS_TEXT_RUN = [] {
+    std::array<bool, 256> table = IS_RESERVED;
+    table['\\'] = true;
     return table;
 }();
+constexpr std::array<bool, 256> ENDS_CODE_RUN = table_of("`\\");
 
 class Reader {
 public:
@@ -89,12 +99,9 @@ private:
     // Copies the bytes from here up to the next one that may be markup (or
     // a backslash) as they stand: the characters of plain text.
     void copy_plain_run(bool code) {
+        const std::array<bool, 256>& ends = code ? ENDS_CODE_RUN : ENDS_TEXT_RUN;
         std::size_t end = at_ + 1;
-        while (end < in_.size()) {
-            const auto b = static_cast<unsigned char>(in_[end]);
-            if (b == '\\' || (code ? b == '`' : IS_RESERVED[b])) break;
-            ++end;
-        }
+        while (end < in_.size() && !ends[static_cast<unsigned char>(in_[end])]) ++end;
         const std::string_view run = in_.substr(at_, end - at_);
         out_.append(run);
         units_ += static_cast<std::int64_t>(utf16_length(run));
@@ -382,14 +389,20 @@ Fate fate_of(char32_t c) noexcept {
 // True when some character of `text` is one that `clean` changes: a
 // control character, a line or paragraph separator or direction mark, or
 // one of the combining marks that Telegram drops.
+// The bytes that begin what cleaning changes: control characters but the
+// line feed, and the leads of the marks it drops.
+constexpr std::array<bool, 256> MAY_NEED_CLEANING = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char byte = 0; byte < 0x20; ++byte) table[byte] = byte != '\n';
+    table[0xCC] = table[0xE2] = true;
+    return table;
+}();
+
 bool needs_cleaning(std::string_view text) noexcept {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte != 0xE2 && byte != 0xCC) continue;
-        if (byte < 0x20) {
-            if (byte != '\n') return true;
-            continue;
-        }
+        if (!MAY_NEED_CLEANING[byte]) continue;
+        if (byte < 0x20) return true;
         const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
         if (byte == 0xCC && (next == 0x8A || next == 0xB3 || next == 0xBF)) return true;
         const auto third = i + 2 < text.size() ? static_cast<unsigned char>(text[i + 2]) : 0;
@@ -480,11 +493,8 @@ bool shows_nothing(std::string_view text) {
 }
 
 bool is_well_formed(std::string_view text) noexcept {
-    for (std::size_t i = 0; i < text.size();) {
-        if (static_cast<unsigned char>(text[i]) < 0x80) {
-            ++i;
-            continue;
-        }
+    std::size_t i = 0;
+    while ((i += ascii_prefix_length(text.substr(i))) < text.size()) {
         const CodePoint point = first_code_point(text.substr(i));
         if (point.value == 0xFFFD && point.length == 1) return false;  // U+FFFD itself takes three bytes
         i += point.length;
