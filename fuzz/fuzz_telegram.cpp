@@ -56,11 +56,11 @@ void require_deliverable(std::string_view text, const std::vector<Entity>& entit
     if (quenra::check(whole).empty() && !messages.empty()) require(messages == std::vector{whole}, "a message that passes is alone");
 }
 
-// Entities from the bytes of `spec`, four a entity: type, offset, length, url.
-std::vector<Entity> entities_from(std::string_view spec) {
+// Entities from `encoded`, four bytes an entity: type, offset, length, url.
+std::vector<Entity> entities_from(std::string_view encoded) {
     std::vector<Entity> out;
-    for (std::size_t i = 0; i + 4 <= spec.size(); i += 4) {
-        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(spec[i + k]); };
+    for (std::size_t i = 0; i + 4 <= encoded.size(); i += 4) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(encoded[i + k]); };
         Entity entity{static_cast<EntityType>(byte(0) % 21), static_cast<std::int64_t>(byte(1)) - 4,
                       static_cast<std::int64_t>(byte(2)) - 4, {}, {}, {}, {}, {}, {}};
         if (byte(3) % 2 == 0) entity.url = byte(3) % 4 == 0 ? "https://a.b/" : "tg://x";
