@@ -302,8 +302,8 @@ std::optional<PyErr> read_arguments(std::span<PyObject* const> slots, TelegramAr
 Document read_document(const TelegramArguments& arguments, DocumentMemory& memory) {
     arguments.limits.require_valid();
     const ConversionArguments& conversion = arguments.conversion;
-    return telegram::read_document(conversion.text, arguments.entities.views, conversion.options, arguments.limits.get(),
-                                   memory.for_text(conversion.text.size()));
+    return telegram::read_document(conversion.text, arguments.entities.views, conversion.options,
+                                   arguments.limits.get(), memory.for_text(conversion.text.size()));
 }
 
 // The `str` of a message of `document`, read from the `str` `text_object`, as

@@ -30,7 +30,8 @@ std::string describe(const EntityView& entity) {
 
 // The entities in their normal form, checked against `text` and placed in
 // it.
-std::pmr::vector<Placed> place(std::string_view text, std::span<const EntityView> given, std::pmr::memory_resource* memory) {
+std::pmr::vector<Placed> place(std::string_view text, std::span<const EntityView> given,
+                               std::pmr::memory_resource* memory) {
     for (const EntityView& entity : given) {
         if (entity.offset < 0 || entity.length < 0) {
             throw InvalidEntity("the " + describe(entity) + " has a negative " +

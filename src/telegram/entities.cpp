@@ -203,16 +203,14 @@ bool comes_before(const Entity& a, const Entity& b) noexcept {
                        Spot{b.type, b.language.has_value(), b.offset, b.length, 0});
 }
 
-EntityView view_of(const Entity& entity) noexcept {
-    return EntityView{entity.type, entity.offset, entity.length,
-                      entity.url ? std::optional<std::string_view>(*entity.url) : std::nullopt,
-                      entity.language.has_value()};
-}
-
 std::pmr::vector<EntityView> views_of(std::span<const Entity> entities, std::pmr::memory_resource* memory) {
     std::pmr::vector<EntityView> views(memory);
     views.reserve(entities.size());
-    for (const Entity& entity : entities) views.push_back(view_of(entity));
+    for (const Entity& entity : entities) {
+        views.push_back(EntityView{entity.type, entity.offset, entity.length,
+                                   entity.url ? std::optional<std::string_view>(*entity.url) : std::nullopt,
+                                   entity.language.has_value()});
+    }
     return views;
 }
 
@@ -245,13 +243,12 @@ void normalize(std::vector<Entity>& entities) {
     std::pmr::monotonic_buffer_resource arena(block.data(), block.size());
     const std::pmr::vector<Spot> spots = normal_form(views_of(entities, &arena), &arena);
     // Entities already in their normal form, as most are, are left as they are.
-    const auto kept = [&](std::size_t i) {
-        const Spot& spot = spots[i];
-        return spot.source == i && spot.offset == entities[i].offset && spot.length == entities[i].length;
-    };
-    std::size_t same = 0;
-    while (same < spots.size() && kept(same)) ++same;
-    if (same == entities.size() && spots.size() == entities.size()) return;
+    bool unchanged = spots.size() == entities.size();
+    for (std::size_t i = 0; unchanged && i < spots.size(); ++i) {
+        unchanged = spots[i].source == i && spots[i].offset == entities[i].offset &&
+                    spots[i].length == entities[i].length;
+    }
+    if (unchanged) return;
     std::vector<Entity> out;
     out.reserve(spots.size());
     for (const Spot& spot : spots) {

@@ -36,7 +36,6 @@ struct EntityView {
     bool has_language = false;
 };
 
-EntityView view_of(const Entity& entity) noexcept;
 std::pmr::vector<EntityView> views_of(std::span<const Entity> entities,
                                       std::pmr::memory_resource* memory = std::pmr::get_default_resource());
 
