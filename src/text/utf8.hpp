@@ -65,34 +65,27 @@ constexpr CodePoint decode_well_formed(const unsigned char* bytes) noexcept {
     return {(lead & 0x07) << 18 | (bytes[1] & 0x3Fu) << 12 | (bytes[2] & 0x3Fu) << 6 | (bytes[3] & 0x3Fu), 4};
 }
 
-// True when every byte of `text` is ASCII. Eight are tested at a time.
-inline bool is_ascii(std::string_view text) noexcept {
-    std::uint64_t high_bits = 0;
-    std::size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        high_bits |= word;
-    }
-    for (; i < text.size(); ++i) high_bits |= static_cast<unsigned char>(text[i]);
-    return (high_bits & 0x8080808080808080u) == 0;
-}
-
 // The number of ASCII bytes that `text` starts with. Eight are tested at a
-// time; the first byte beyond ASCII is found from the word's high bits
-// (little-endian, as every supported machine is).
+// time; on a little-endian machine the first byte beyond ASCII is found
+// from the word's high bits.
 inline std::size_t ascii_prefix_length(std::string_view text) noexcept {
     std::size_t i = 0;
     for (; i + 8 <= text.size(); i += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + i, 8);
-        if (const std::uint64_t high = word & 0x8080808080808080u) {
+        const std::uint64_t high = word & 0x8080808080808080u;
+        if (high == 0) continue;
+        if constexpr (std::endian::native == std::endian::little) {
             return i + static_cast<std::size_t>(std::countr_zero(high)) / 8;
         }
+        break;
     }
     while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
     return i;
 }
+
+// True when every byte of `text` is ASCII.
+inline bool is_ascii(std::string_view text) noexcept { return ascii_prefix_length(text) == text.size(); }
 
 // Length in UTF-16 code units, as the Messaging API and Telegram count.
 inline std::size_t utf16_length(std::string_view text) noexcept {
