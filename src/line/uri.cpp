@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "text/ascii.hpp"
 #include "text/unicode.hpp"
 #include "text/utf8.hpp"
 
@@ -10,10 +11,6 @@ namespace quenra::line {
 namespace {
 
 constexpr std::string_view ELLIPSIS = "\u2026";
-
-constexpr bool is_alpha(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-constexpr char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The bytes RFC 3986 allows in a URI: unreserved, reserved, and "%" (which is
 // left alone even where no two hexadecimal digits follow it).
@@ -25,14 +22,6 @@ constexpr std::array<bool, 256> URI_BYTES = [] {
     for (char c : std::string_view("-._~:/?#[]@!$&'()*+,;=%")) table[static_cast<unsigned char>(c)] = true;
     return table;
 }();
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 // The value of `name` in a query "a=1&b=2", when it is there.
 std::optional<std::string_view> query_value(std::string_view query, std::string_view name) {
@@ -51,7 +40,7 @@ std::optional<std::string_view> query_value(std::string_view query, std::string_
 // The public https form of the tg: links that have one.
 std::optional<std::string> public_form_of_tg_link(std::string_view url) {
     const auto scheme = uri_scheme(url);
-    if (!scheme || !equal_ignoring_case(*scheme, "tg")) return std::nullopt;
+    if (!scheme || !equals_ignoring_case(*scheme, "tg")) return std::nullopt;
     const std::string_view rest = url.substr(scheme->size() + 1);
     const auto query_of = [&](std::string_view path) -> std::optional<std::string_view> {
         if (!rest.starts_with(path) || rest.size() == path.size() || rest[path.size()] != '?') return std::nullopt;
@@ -90,9 +79,9 @@ std::string percent_encoded(std::string_view uri) {
 }  // namespace
 
 bool is_scheme_name(std::string_view name) noexcept {
-    if (name.empty() || !is_alpha(name.front())) return false;
+    if (name.empty() || !is_ascii_alpha(name.front())) return false;
     for (const char c : name.substr(1)) {
-        if (!is_alpha(c) && !is_digit(c) && c != '+' && c != '-' && c != '.') return false;
+        if (!is_ascii_alpha(c) && !is_ascii_digit(c) && c != '+' && c != '-' && c != '.') return false;
     }
     return true;
 }
@@ -105,7 +94,7 @@ std::optional<std::string_view> uri_scheme(std::string_view uri) noexcept {
 
 bool scheme_allowed(std::string_view scheme, const LineLimits& limits) noexcept {
     for (const std::string& allowed : limits.uri_schemes) {
-        if (equal_ignoring_case(scheme, allowed)) return true;
+        if (equals_ignoring_case(scheme, allowed)) return true;
     }
     return false;
 }
@@ -119,7 +108,7 @@ std::size_t first_byte_outside_uri_syntax(std::string_view uri) noexcept {
 
 bool is_bang_link(std::string_view url) noexcept {
     for (const std::string_view prefix : {"tg://emoji?", "tg://time?"}) {
-        if (url.size() >= prefix.size() && equal_ignoring_case(url.substr(0, prefix.size()), prefix)) return true;
+        if (starts_with_ignoring_case(url, prefix)) return true;
     }
     return false;
 }

@@ -5,14 +5,14 @@
 #include <limits>
 #include <vector>
 
+#include "text/ascii.hpp"
+
 namespace quenra::telegram {
 
 namespace {
 
-char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 void append_lowered(std::string& out, std::string_view text) {
-    std::transform(text.begin(), text.end(), std::back_inserter(out), lower);
+    std::transform(text.begin(), text.end(), std::back_inserter(out), ascii_lower);
 }
 
 std::string lowered(std::string_view text) {
@@ -21,22 +21,12 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-bool starts_with_lowered(std::string_view text, std::string_view prefix) noexcept {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (lower(text[i]) != prefix[i]) return false;
-    }
-    return true;
-}
-
-bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-
 // A decimal integer as written canonically (no sign but "-", no leading
 // zeros), within [least, most].
 std::optional<std::int64_t> canonical_integer(std::string_view text, std::int64_t least, std::int64_t most) {
     const bool negative = text.starts_with('-');
     const std::string_view digits = text.substr(negative ? 1 : 0);
-    if (digits.empty() || digits.size() > 18 || !std::all_of(digits.begin(), digits.end(), is_digit)) {
+    if (digits.empty() || digits.size() > 18 || !std::all_of(digits.begin(), digits.end(), is_ascii_digit)) {
         return std::nullopt;
     }
     if (digits.size() > 1 && digits[0] == '0') return std::nullopt;
@@ -53,11 +43,11 @@ std::optional<std::int64_t> canonical_integer(std::string_view text, std::int64_
 // query, which ends at "#". Sets `host` to the one found.
 std::optional<std::string_view> tg_query(std::string_view url, std::initializer_list<std::string_view> hosts,
                                          std::string_view& host) {
-    if (!starts_with_lowered(url, "tg:")) return std::nullopt;
+    if (!starts_with_ignoring_case(url, "tg:")) return std::nullopt;
     url.remove_prefix(3);
     if (url.starts_with("//")) url.remove_prefix(2);
     const auto found = std::find_if(hosts.begin(), hosts.end(), [&](std::string_view name) {
-        return starts_with_lowered(url, name) &&
+        return starts_with_ignoring_case(url, name) &&
                (url.size() == name.size() || std::string_view("/?#").find(url[name.size()]) != std::string_view::npos);
     });
     if (found == hosts.end()) return std::nullopt;
@@ -83,11 +73,9 @@ std::vector<std::pair<std::string_view, std::string_view>> parameters(std::strin
 }
 
 bool is_host_character(char c) noexcept {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) ||
+    return is_ascii_alpha(c) || is_ascii_digit(c) ||
            std::string_view(".-_!$,~*'();&+=").find(c) != std::string_view::npos || static_cast<unsigned char>(c) >= 0x80;
 }
-
-bool is_hex(char c) noexcept { return is_digit(c) || (lower(c) >= 'a' && lower(c) <= 'f'); }
 
 // True when every byte of `part` is a host character, "%XX", or one of
 // `also`.
@@ -95,7 +83,7 @@ bool made_of_host_characters(std::string_view part, std::string_view also = {}) 
     for (std::size_t i = 0; i < part.size(); ++i) {
         const char c = part[i];
         if (c == '%') {
-            if (i + 2 >= part.size() || !is_hex(part[i + 1]) || !is_hex(part[i + 2])) return false;
+            if (i + 2 >= part.size() || !is_ascii_hex(part[i + 1]) || !is_ascii_hex(part[i + 2])) return false;
             i += 2;
         } else if (!is_host_character(c) && also.find(c) == std::string_view::npos) {
             return false;
@@ -127,7 +115,7 @@ std::optional<std::string> checked_special_link(std::string_view url, std::strin
     const std::size_t host_end = std::min(url.find_first_of("/?#"), url.size());
     const std::string_view host = url.substr(0, host_end);
     if (host.empty() || !std::all_of(host.begin(), host.end(), [](char c) {
-            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || is_digit(c) || c == '_' || c == '-';
+            return is_ascii_alpha(c) || is_ascii_digit(c) || c == '_' || c == '-';
         })) {
         return std::nullopt;
     }
@@ -150,14 +138,14 @@ std::optional<std::int64_t> mentioned_user(std::string_view url) {
     const auto query = tg_query(url, {"user"}, host);
     if (!query) return std::nullopt;
     for (const auto& [name, value] : parameters(*query)) {
-        if (lowered(name) == "id") return canonical_integer(value, 1, (std::int64_t{1} << 40) - 1);
+        if (equals_ignoring_case(name, "id")) return canonical_integer(value, 1, (std::int64_t{1} << 40) - 1);
     }
     return std::nullopt;
 }
 
 std::optional<std::string> checked_link(std::string_view url) {
     for (const std::string_view scheme : {"tg", "ton", "tonsite"}) {
-        if (starts_with_lowered(url, scheme) && url.size() > scheme.size() && url[scheme.size()] == ':') {
+        if (starts_with_ignoring_case(url, scheme) && url.size() > scheme.size() && url[scheme.size()] == ':') {
             return checked_special_link(url, scheme);
         }
     }
@@ -193,7 +181,7 @@ std::optional<std::string> checked_link(std::string_view url) {
     }
     if (ipv6) {
         const std::string_view address = host.substr(1, host.size() - 2);
-        if (address.empty() || !std::all_of(address.begin(), address.end(), [](char c) { return is_hex(c) || c == ':' || c == '.'; })) {
+        if (address.empty() || !std::all_of(address.begin(), address.end(), [](char c) { return is_ascii_hex(c) || c == ':' || c == '.'; })) {
             return std::nullopt;
         }
     } else if (host.empty() || host == "." || !made_of_host_characters(host) || host.find('.') == std::string_view::npos) {
