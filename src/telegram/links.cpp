@@ -21,20 +21,10 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-// A decimal integer as written canonically (no sign but "-", no leading
-// zeros), within [least, most].
+// `canonical_int64(text)` within [least, most].
 std::optional<std::int64_t> canonical_integer(std::string_view text, std::int64_t least, std::int64_t most) {
-    const bool negative = text.starts_with('-');
-    const std::string_view digits = text.substr(negative ? 1 : 0);
-    if (digits.empty() || digits.size() > 18 || !std::all_of(digits.begin(), digits.end(), is_ascii_digit)) {
-        return std::nullopt;
-    }
-    if (digits.size() > 1 && digits[0] == '0') return std::nullopt;
-    if (negative && digits == "0") return std::nullopt;
-    std::int64_t value = 0;
-    for (const char c : digits) value = value * 10 + (c - '0');
-    if (negative) value = -value;
-    if (value < least || value > most) return std::nullopt;
+    const auto value = canonical_int64(text);
+    if (!value || *value < least || *value > most) return std::nullopt;
     return value;
 }
 
@@ -133,6 +123,22 @@ std::optional<std::string> checked_special_link(std::string_view url, std::strin
 
 }  // namespace
 
+std::optional<std::int64_t> canonical_int64(std::string_view text) noexcept {
+    const bool negative = text.starts_with('-');
+    const std::string_view digits = text.substr(negative ? 1 : 0);
+    if (digits.empty() || (digits[0] == '0' && (digits.size() > 1 || negative))) return std::nullopt;
+    // The magnitude in unsigned arithmetic, which holds the least value's.
+    const std::uint64_t most = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
+    std::uint64_t magnitude = 0;
+    for (const char c : digits) {
+        if (!is_ascii_digit(c)) return std::nullopt;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (magnitude > (most - digit) / 10) return std::nullopt;
+        magnitude = magnitude * 10 + digit;
+    }
+    return static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
+}
+
 std::optional<std::int64_t> mentioned_user(std::string_view url) {
     std::string_view host;
     const auto query = tg_query(url, {"user"}, host);
@@ -211,8 +217,7 @@ std::optional<EmojiOrTime> emoji_or_time(std::string_view url) {
     if (host == "emoji") {
         for (const auto& [name, value] : found) {
             if (name != "id") continue;
-            const auto id = canonical_integer(value, std::numeric_limits<std::int64_t>::min() + 1,
-                                              std::numeric_limits<std::int64_t>::max());
+            const auto id = canonical_int64(value);
             if (!id || *id == 0) return std::nullopt;
             return EmojiOrTime{std::string(value), 0, std::nullopt};
         }

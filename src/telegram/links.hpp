@@ -10,6 +10,11 @@
 
 namespace quenra::telegram {
 
+// The value of `text` when it is a 64-bit signed integer written as Telegram
+// writes one: an optional "-", then decimal digits without leading zeros
+// ("0" itself, but not "-0"). Ids of users and custom emoji are such.
+std::optional<std::int64_t> canonical_int64(std::string_view text) noexcept;
+
 // The user that a tg://user?id=N URL names, or nothing.
 std::optional<std::int64_t> mentioned_user(std::string_view url);
 
