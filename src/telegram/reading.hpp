@@ -1,0 +1,103 @@
+// What Telegram's readings of a bot's text share. Each parse mode is read in
+// two stages: the mode's own reader (stage 1) turns the markup into a text and
+// entities; then every reading gets the same clean-up, normal form and
+// trimming (stage 2, formatted_text.cpp).
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <quenra/telegram.hpp>
+
+#include "telegram/entities.hpp"
+#include "telegram/links.hpp"
+#include "text/utf8.hpp"
+
+namespace quenra::telegram {
+
+// A table of the bytes of `bytes`, looked up at once.
+constexpr std::array<bool, 256> table_of(std::string_view bytes) {
+    std::array<bool, 256> table{};
+    for (const char c : bytes) table[static_cast<unsigned char>(c)] = true;
+    return table;
+}
+
+// White space as Telegram's readers take it: NUL among it, which is what
+// they read past the text's end (and a form feed not).
+constexpr bool is_space(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\0';
+}
+
+// The text a stage-1 reader writes and the entities it makes, with the
+// text's length in UTF-16 code units.
+class ReadText {
+public:
+    // `input` bounds the text: no reading writes more than it reads.
+    explicit ReadText(std::string_view input) { text_.reserve(input.size()); }
+
+    std::int64_t units() const noexcept { return units_; }
+    std::size_t bytes() const noexcept { return text_.size(); }
+    // What was written from byte `from` on.
+    std::string_view since(std::size_t from) const noexcept { return std::string_view(text_).substr(from); }
+
+    // Writes one byte; a byte that starts a character counts its units.
+    void put(char c) {
+        text_.push_back(c);
+        const auto b = static_cast<unsigned char>(c);
+        if ((b & 0xC0) != 0x80) units_ += b >= 0xF0 ? 2 : 1;
+    }
+
+    // Writes whole characters.
+    void append(std::string_view run) {
+        text_.append(run);
+        units_ += static_cast<std::int64_t>(utf16_length(run));
+    }
+
+    // An entity of `type` over what was written from the unit `offset` on;
+    // none when nothing was.
+    Entity* add(EntityType type, std::int64_t offset) {
+        if (units_ == offset) return nullptr;
+        entities_.push_back(Entity{type, offset, units_ - offset, {}, {}, {}, {}, {}, {}});
+        return &entities_.back();
+    }
+
+    // A link to `url` over what was written from `offset` on, as Telegram
+    // makes one: a mention of a tg://user, else a checked link; none for a
+    // URL that Telegram drops.
+    void add_link(std::int64_t offset, std::string_view url) {
+        if (const auto user = mentioned_user(url)) {
+            if (Entity* mention = add(EntityType::TextMention, offset)) mention->user_id = *user;
+        } else if (auto link = checked_link(url)) {
+            if (Entity* text_link = add(EntityType::TextLink, offset)) text_link->url = std::move(*link);
+        }
+    }
+
+    std::vector<Entity>& entities() noexcept { return entities_; }
+
+    // The text and its entities in Telegram's order. Entities come in the
+    // order they close; of two alike over the same text (a link in a link)
+    // the one that Telegram's own sort puts first stays: the same sort, over
+    // the same order, puts it first here.
+    FormattedText take() && {
+        std::sort(entities_.begin(), entities_.end(), comes_before);
+        return FormattedText{std::move(text_), std::move(entities_)};
+    }
+
+private:
+    std::string text_;
+    std::int64_t units_ = 0;
+    std::vector<Entity> entities_;
+};
+
+// The stage-1 readers: the text and entities that a parse mode's markup
+// makes, in Telegram's order; ParseError with Telegram's message where
+// Telegram refuses. The input is UTF-8.
+FormattedText read_markdown_v2(std::string_view input);
+
+}  // namespace quenra::telegram
