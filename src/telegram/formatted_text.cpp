@@ -1,5 +1,5 @@
-// Every reading of a bot's text: the UTF-8 check, the reader of its markup
-// (stage 1), then the clean-up, normal form and trimming that Telegram
+// Every reading of a bot's text: the UTF-8 check, the parse mode's own
+// reader (stage 1), then the clean-up, normal form and trimming that Telegram
 // gives every message's text and entities (stage 2).
 #include <quenra/telegram.hpp>
 
@@ -142,10 +142,26 @@ bool is_well_formed(std::string_view text) noexcept {
     return true;
 }
 
+// Refuses, as Telegram does before the clean-up, a link's URL or a pre's
+// language that is not UTF-8: legacy Markdown's reading of a link's text
+// as its URL may cut a character, and HTML's references in attributes may
+// write surrogates.
+void require_utf8_fields(const std::vector<Entity>& entities) {
+    for (const Entity& entity : entities) {
+        if (entity.url && !is_well_formed(*entity.url)) {
+            throw ParseError("MessageEntityTextUrl.url must be encoded in UTF-8");
+        }
+        if (entity.language && !is_well_formed(*entity.language)) {
+            throw ParseError("MessageEntityPreCode.language must be encoded in UTF-8");
+        }
+    }
+}
+
 // Stage 2, which every message's text and entities get: the normal form,
 // the clean-up and the normal form again, trimming; a text that shows
 // nothing is refused.
 void fix(FormattedText& formatted) {
+    require_utf8_fields(formatted.entities);
     normalize(formatted.entities);
     if (needs_cleaning(formatted.text)) {
         clean(formatted);
@@ -155,11 +171,33 @@ void fix(FormattedText& formatted) {
     if (shows_nothing(formatted.text)) throw ParseError("Text must be non-empty");
 }
 
+// Stage 1: the text and entities that the markup of `mode` makes.
+FormattedText read(std::string_view text, ParseMode mode) {
+    switch (mode) {
+    case ParseMode::HTML:
+        return read_html(text);
+    case ParseMode::Markdown:
+        return read_markdown(text);
+    case ParseMode::MarkdownV2:
+        break;
+    }
+    return read_markdown_v2(text);
+}
+
 }  // namespace
 
-FormattedText parse(std::string_view markdown_v2) {
-    if (!is_well_formed(markdown_v2)) throw ParseError("Strings must be encoded in UTF-8");
-    FormattedText formatted = read_markdown_v2(markdown_v2);
+std::optional<ParseMode> parse_mode_named(std::string_view name) noexcept {
+    for (const auto& [mode, mode_name] : {std::pair{ParseMode::MarkdownV2, std::string_view("MarkdownV2")},
+                                          std::pair{ParseMode::HTML, std::string_view("HTML")},
+                                          std::pair{ParseMode::Markdown, std::string_view("Markdown")}}) {
+        if (equals_ignoring_case(name, mode_name)) return mode;
+    }
+    return std::nullopt;
+}
+
+FormattedText parse(std::string_view text, ParseMode mode) {
+    if (!is_well_formed(text)) throw ParseError("Strings must be encoded in UTF-8");
+    FormattedText formatted = read(text, mode);
     fix(formatted);
     return formatted;
 }

@@ -217,8 +217,7 @@ std::optional<EmojiOrTime> emoji_or_time(std::string_view url) {
     if (host == "emoji") {
         for (const auto& [name, value] : found) {
             if (name != "id") continue;
-            const auto id = canonical_int64(value);
-            if (!id || *id == 0) return std::nullopt;
+            if (!is_custom_emoji_id(value)) return std::nullopt;
             return EmojiOrTime{std::string(value), 0, std::nullopt};
         }
         return std::nullopt;
@@ -235,21 +234,42 @@ std::optional<EmojiOrTime> emoji_or_time(std::string_view url) {
         }
     }
     if (time.unix_time == 0) return std::nullopt;
-    if (format && !format->empty()) {
-        // Relative, or which parts show: the weekday, the date and the time,
-        // each short where both lengths are asked for.
-        std::string& normal = time.date_time_format.emplace();
-        if (*format == "r" || *format == "R") {
-            normal.push_back('r');
-        } else {
-            if (format->find_first_not_of("tTdDwW") != std::string_view::npos) return std::nullopt;
-            const auto has = [&](char c) { return format->find(c) != std::string_view::npos; };
-            if (has('w') || has('W')) normal.push_back('w');
-            if (has('d') || has('D')) normal.push_back(has('d') ? 'd' : 'D');
-            if (has('t') || has('T')) normal.push_back(has('t') ? 't' : 'T');
-        }
+    if (format) {
+        auto normal = date_time_format(*format);
+        if (!normal) return std::nullopt;
+        if (!normal->empty()) time.date_time_format = std::move(normal);
     }
     return time;
+}
+
+bool is_custom_emoji_id(std::string_view id) noexcept {
+    const auto value = canonical_int64(id);
+    return value && *value != 0;
+}
+
+std::optional<std::string> date_time_format(std::string_view format) {
+    std::string normal;
+    if (format == "r" || format == "R") {
+        normal.push_back('r');
+    } else {
+        if (format.find_first_not_of("tTdDwW") != std::string_view::npos) return std::nullopt;
+        const auto has = [&](char c) { return format.find(c) != std::string_view::npos; };
+        if (has('w') || has('W')) normal.push_back('w');
+        if (has('d') || has('D')) normal.push_back(has('d') ? 'd' : 'D');
+        if (has('t') || has('T')) normal.push_back(has('t') ? 't' : 'T');
+    }
+    return normal;
+}
+
+std::int32_t wrapped_int32(std::string_view value) noexcept {
+    const bool negative = value.starts_with('-');
+    std::uint32_t magnitude = 0;
+    for (std::size_t i = negative ? 1 : 0; i < value.size() && is_ascii_digit(value[i]); ++i) {
+        magnitude = magnitude * 10 + static_cast<std::uint32_t>(value[i] - '0');
+    }
+    // Two's complement: the bits of the value, negated if need be, read as
+    // signed.
+    return static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
 }
 
 }  // namespace quenra::telegram

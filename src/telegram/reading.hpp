@@ -34,6 +34,27 @@ constexpr bool is_space(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\0';
 }
 
+// Appends the code point `c` (at most U+10FFFF) in UTF-8; a surrogate too,
+// in three bytes, as Telegram's readers write one.
+inline void append_utf8(std::string& out, char32_t c) {
+    const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
+    if (c < 0x80) {
+        out.push_back(byte(c));
+    } else if (c < 0x800) {
+        out.push_back(byte(0xC0 | c >> 6));
+        out.push_back(byte(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(byte(0xE0 | c >> 12));
+        out.push_back(byte(0x80 | (c >> 6 & 0x3F)));
+        out.push_back(byte(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(byte(0xF0 | c >> 18));
+        out.push_back(byte(0x80 | (c >> 12 & 0x3F)));
+        out.push_back(byte(0x80 | (c >> 6 & 0x3F)));
+        out.push_back(byte(0x80 | (c & 0x3F)));
+    }
+}
+
 // The text a stage-1 reader writes and the entities it makes, with the
 // text's length in UTF-16 code units.
 class ReadText {
@@ -57,6 +78,12 @@ public:
     void append(std::string_view run) {
         text_.append(run);
         units_ += static_cast<std::int64_t>(utf16_length(run));
+    }
+
+    // Writes the code point `c` (a surrogate too).
+    void put_code_point(char32_t c) {
+        append_utf8(text_, c);
+        units_ += c >= 0x10000 ? 2 : 1;
     }
 
     // An entity of `type` over what was written from the unit `offset` on;
@@ -99,5 +126,7 @@ private:
 // makes, in Telegram's order; ParseError with Telegram's message where
 // Telegram refuses. The input is UTF-8.
 FormattedText read_markdown_v2(std::string_view input);
+FormattedText read_html(std::string_view input);
+FormattedText read_markdown(std::string_view input);
 
 }  // namespace quenra::telegram
