@@ -130,9 +130,11 @@ RESERVED = "_*[]()~`>#+-=|{}.!"
 PLAIN = ["a", "b", " ", "é", "😀", "\n", "\r", "\t", "x y", "\u2028", "\u200e\u200f", "\u0333"]
 URLS = ["https://Example.com/a_(b)", "example.com", "tg://user?id=7", "http://a.b:080/x y", "tg://resolve?domain=x",
         "localhost", "https://a.b/\\)", "HTTP://A.B?Q=1#F", "ftp://a.b", "a.b/é", "http://[::1]:8/", "user:pw@a.b",
-        "a.b:0", "tg:user?id=05", "ton://abc", "tg://re#x"]
+        "a.b:0", "tg:user?id=05", "ton://abc", "tg://re#x", "tg://8", "TG://a/?x", "tonsite://a.b?q", "tonsite:.",
+        "a.b/p q \t", "tg://a/x\v", "._#ftp://0", "a.b?x=http://c.d"]
 EMOJI = ["tg://emoji?id=5", "tg://time?unix=5", "tg://time?unix=5&format=Dt", "tg://time?unix=5&format=R",
-         "tg://emoji?id=0", "tg://time?unix=5&format=x", "tg://emoji?emoji_id=5"]
+         "tg://emoji?id=0", "tg://time?unix=5&format=x", "tg://emoji?emoji_id=5", "tg://emoji?id=5368324170671202286",
+         "tg://emoji?id=-9223372036854775808", "tg://emoji?id=9223372036854775808", "tg://emoji?id=-0"]
 
 
 def escaped(text, code=False):
@@ -201,9 +203,27 @@ def client_markup(rng):
     return markdown_decoration.unparse(text, [MessageEntity(type=e[0], offset=e[1], length=e[2], url=e[3]) for e in entities])
 
 
+def nested_links(rng, depth=0):
+    """Links in links, often over the same text once Telegram has cleaned it, among many entities."""
+    parts = []
+    for _ in range(rng.randint(1, 3)):
+        kind = rng.randint(0, 4 if depth < 4 else 0)
+        if kind == 0:
+            parts.append(rng.choice(["x", "\r", "\u2028", " ", "", "\u200e", "\n", "\u0333"]))
+        elif kind <= 2:
+            url = rng.choice(URLS[:4] + ["tg://8", "tg://user?id=9"]).replace("\\", "\\\\").replace(")", "\\)")
+            parts.append("[" + nested_links(rng, depth + 1) + "](" + url + ")")
+        elif kind == 3:
+            parts.append("*" + nested_links(rng, depth + 1) + "*")
+        else:
+            parts.append("[" + nested_links(rng, depth + 1) + "]")
+    return "".join(parts)
+
+
 SOURCES = {
     "random markup": random_markup,
     "client libraries": client_markup,
+    "nested links": nested_links,
 }
 
 
