@@ -403,6 +403,22 @@ def test_entities_come_in_every_form():
     assert telegram.split(text, None) == telegram.split(text) == telegram.split(text, [])
 
 
+@pytest.mark.parametrize("when", [1_700_000_000, datetime.datetime(2023, 11, 14, 22, 13, 20, tzinfo=datetime.timezone.utc),
+                                  datetime.datetime(2023, 11, 14, 22, 13, 20)])
+def test_a_date_converts_with_its_time_as_an_int_or_a_datetime(when):
+    import telegram as ptb
+    from aiogram.types import MessageEntity
+
+    expected = telegram.convert("at 10:00", [Entity("date_time", 3, 5, unix_time=1_700_000_000)])
+    forms = [[Entity("date_time", 3, 5, unix_time=when)], [{"type": "date_time", "offset": 3, "length": 5, "unix_time": when}],
+             [ptb.MessageEntity("date_time", 3, 5, unix_time=when)]]
+    if isinstance(when, int):  # aiogram keeps the Bot API's int
+        forms.append([MessageEntity(type="date_time", offset=3, length=5, unix_time=when)])
+    for form in forms:
+        assert telegram.convert("at 10:00", form) == expected
+        assert telegram.split("at 10:00", form) == [expected]
+
+
 @pytest.mark.parametrize(("entity", "error", "message"), [
     (Entity("bold", -1, 1), ValueError, "negative offset"),
     (Entity("bold", 0, -1), ValueError, "negative length"),
@@ -411,6 +427,7 @@ def test_entities_come_in_every_form():
     (Entity(1, 0, 1), TypeError, r"entities\[0\].type must be a str, not 'int'"),
     (Entity("bold", "0", 1), TypeError, r"entities\[0\].offset must be an int, not 'str'"),
     ({"type": "bold", "offset": 0}, TypeError, r"entities\[0\] has no length"),
+    (Entity("date_time", 0, 1, unix_time="5"), TypeError, r"entities\[0\].unix_time must be an int or a datetime, not 'str'"),
 ])
 def test_entities_that_do_not_fit_are_refused(entity, error, message):
     for function in (telegram.convert, telegram.split):
