@@ -24,6 +24,7 @@ message.entities)`` just works. Offsets and lengths count UTF-16 code units.
 
 from __future__ import annotations
 
+import datetime
 from dataclasses import dataclass
 
 from quenra._telegram import convert, parse, split
@@ -41,6 +42,8 @@ class Entity:
 
     ``type`` is the Bot API's name (``"bold"``, ``"text_link"``,
     ``"blockquote"``, ...); ``offset`` and ``length`` count UTF-16 code units.
+    A date's ``unix_time`` may be an ``int`` or a ``datetime`` (as
+    python-telegram-bot gives it).
     """
 
     type: str
@@ -50,5 +53,5 @@ class Entity:
     language: str | None = None
     custom_emoji_id: str | None = None
     user_id: int | None = None
-    unix_time: int | None = None
+    unix_time: int | datetime.datetime | None = None
     date_time_format: str | None = None

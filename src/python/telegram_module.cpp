@@ -62,6 +62,16 @@ PyObject* telegram_class(ProcessObject& cache, const char* name) {
     });
 }
 
+// datetime.datetime, in which python-telegram-bot gives a date's time.
+ProcessObject datetime_class_cache;
+
+PyObject* datetime_class() {
+    return datetime_class_cache.get([] {
+        const Owned module = expect_object(PyImport_ImportModule("datetime"));
+        return expect_object(PyObject_GetAttrString(module.get(), "datetime")).release();
+    });
+}
+
 // Where telegram.Entity, a dataclass with slots, keeps each field in an
 // instance: read and written there directly, as its own descriptors do.
 std::array<Py_ssize_t, DateTimeFormat + 1> entity_slots;
@@ -126,17 +136,34 @@ public:
     Result<std::optional<std::int64_t>> integer(Field field, bool required, PyObject* from = nullptr) {
         auto value = field_of(from ? from : entity_, field);
         if (!value) return std::move(value).take_error();
-        if (!*value || (*value).get() == Py_None) {
-            if (!required) return std::optional<std::int64_t>{};
-            return PyErr::type_error(name() + " has no " + FIELD_NAMES[field]);
-        }
-        PyObject* number = (*value).get();
-        if (!PyLong_Check(number) || PyBool_Check(number)) return wrong_type(field, "an int", number);
-        int overflow = 0;
-        const long long result = PyLong_AsLongLongAndOverflow(number, &overflow);
-        if (result == -1 && PyErr_Occurred()) return PyErr::fetch();
-        if (overflow != 0) return PyErr::lazy(PyExc_ValueError, name() + "." + FIELD_NAMES[field] + " is out of range");
-        return std::optional<std::int64_t>(result);
+        return integer_value(field, (*value).get(), required);
+    }
+
+    // A date's time: an int (Unix time), or a datetime.datetime, aware or
+    // naive, as python-telegram-bot gives it. Checked only: a date shows its
+    // text.
+    std::optional<PyErr> time(Field field) {
+        auto value = field_of(entity_, field);
+        if (!value) return std::move(value).take_error();
+        PyObject* time = (*value).get();
+        if (!time || time == Py_None) return std::nullopt;
+        const int is_datetime = PyObject_IsInstance(time, datetime_class());
+        if (is_datetime < 0) return PyErr::fetch();
+        if (is_datetime == 1) return std::nullopt;
+        if (!PyLong_Check(time) || PyBool_Check(time)) return wrong_type(field, "an int or a datetime", time);
+        auto number = integer_value(field, time, false);
+        if (!number) return std::move(number).take_error();
+        return std::nullopt;
+    }
+
+    // The user's id of a mention: user_id, else user.id.
+    Result<std::optional<std::int64_t>> user_id() {
+        auto direct = integer(UserId, false);
+        if (!direct || *direct) return direct;
+        auto user = field_of(entity_, User);
+        if (!user) return std::move(user).take_error();
+        if (!*user || (*user).get() == Py_None) return std::optional<std::int64_t>{};
+        return integer(Id, false, (*user).get());
     }
 
     // The type, read while its `str` is held; nothing for a name this
@@ -155,19 +182,23 @@ public:
         return telegram::entity_type_named(*utf8);
     }
 
-    // The user's id of a mention: user_id, else user.id.
-    Result<std::optional<std::int64_t>> user_id() {
-        auto direct = integer(UserId, false);
-        if (!direct || *direct) return direct;
-        auto user = field_of(entity_, User);
-        if (!user) return std::move(user).take_error();
-        if (!*user || (*user).get() == Py_None) return std::optional<std::int64_t>{};
-        return integer(Id, false, (*user).get());
-    }
-
     std::string name() const { return "entities[" + std::to_string(index_) + "]"; }
 
 private:
+    // The int `number` of `field` (null when the field is missing).
+    Result<std::optional<std::int64_t>> integer_value(Field field, PyObject* number, bool required) const {
+        if (!number || number == Py_None) {
+            if (!required) return std::optional<std::int64_t>{};
+            return PyErr::type_error(name() + " has no " + FIELD_NAMES[field]);
+        }
+        if (!PyLong_Check(number) || PyBool_Check(number)) return wrong_type(field, "an int", number);
+        int overflow = 0;
+        const long long result = PyLong_AsLongLongAndOverflow(number, &overflow);
+        if (result == -1 && PyErr_Occurred()) return PyErr::fetch();
+        if (overflow != 0) return PyErr::lazy(PyExc_ValueError, name() + "." + FIELD_NAMES[field] + " is out of range");
+        return std::optional<std::int64_t>(result);
+    }
+
     PyErr wrong_type(Field field, std::string_view expected, PyObject* value) const {
         return PyErr::type_error(name() + "." + FIELD_NAMES[field] + " must be " + std::string(expected) + ", not '" +
                                  type_name(value) + "'");
@@ -224,7 +255,7 @@ std::optional<PyErr> read_entity(PyObject* item, std::size_t index, EntityViews&
         error = error_of(fields.user_id());
         break;
     case telegram::EntityType::DateTime:
-        error = error_of(fields.integer(UnixTime, false));
+        error = fields.time(UnixTime);
         if (!error) error = error_of(fields.text(DateTimeFormat, out.held));
         break;
     default:

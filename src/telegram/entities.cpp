@@ -55,7 +55,13 @@ bool spot_before(const Spot& a, const Spot& b) noexcept {
     return rank(a.type, a.has_language) < rank(b.type, b.has_language);
 }
 
-void sort(std::pmr::vector<Spot>& spots) { std::sort(spots.begin(), spots.end(), spot_before); }
+// Sorts into Telegram's order as Telegram does: spots already in order stay
+// as they are, ties included, since a sort that is not stable (as Telegram's
+// is not) may swap two alike over the same text (a link in a link), and of
+// those the first is kept.
+void sort(std::pmr::vector<Spot>& spots) {
+    if (!std::is_sorted(spots.begin(), spots.end(), spot_before)) std::sort(spots.begin(), spots.end(), spot_before);
+}
 
 // Other entities than styles and quotes: links, mentions, code, ...
 bool is_continuous(EntityType type) noexcept { return !is_style(type) && !is_quote(type); }

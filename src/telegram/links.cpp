@@ -98,14 +98,25 @@ void append_escaping_controls(std::string& out, std::string_view part) {
     }
 }
 
+// `rest`, what follows a link's host, without the white space at its end.
+std::string_view without_trailing_space(std::string_view rest) noexcept {
+    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\n' || rest.back() == '\r' ||
+                             rest.back() == '\v' || rest.back() == '\0')) {
+        rest.remove_suffix(1);
+    }
+    return rest;
+}
+
 // A tg:, ton: or tonsite: link: "scheme://host" and the rest from "?".
 std::optional<std::string> checked_special_link(std::string_view url, std::string_view scheme) {
     url.remove_prefix(scheme.size() + 1);
     if (url.starts_with("//")) url.remove_prefix(2);
     const std::size_t host_end = std::min(url.find_first_of("/?#"), url.size());
     const std::string_view host = url.substr(0, host_end);
-    if (host.empty() || !std::all_of(host.begin(), host.end(), [](char c) {
-            return is_ascii_alpha(c) || is_ascii_digit(c) || c == '_' || c == '-';
+    // A TON site's host may have dots, as a domain has.
+    const bool dots = scheme == "tonsite";
+    if (host.empty() || host == "." || !std::all_of(host.begin(), host.end(), [dots](char c) {
+            return is_ascii_alpha(c) || is_ascii_digit(c) || c == '_' || c == '-' || (dots && c == '.');
         })) {
         return std::nullopt;
     }
@@ -113,10 +124,14 @@ std::optional<std::string> checked_special_link(std::string_view url, std::strin
     out.reserve(scheme.size() + 4 + url.size());
     out.append(scheme).append("://");
     append_lowered(out, host);
-    // TON links take a path as web links do; tg: links one before a
-    // fragment only.
-    const std::string_view rest = url.substr(host_end);
-    if (scheme == "tg" ? rest.starts_with('#') : !rest.starts_with('/')) out.push_back('/');
+    // The rest starts with "/", as a web link's path does, but for a query
+    // right after the host, which keeps no "/" before it.
+    std::string_view rest = without_trailing_space(url.substr(host_end));
+    if (rest.starts_with("/?")) {
+        rest.remove_prefix(1);
+    } else if (!rest.starts_with('/') && !rest.starts_with('?')) {
+        out.push_back('/');
+    }
     append_escaping_controls(out, rest);
     return out;
 }
@@ -155,15 +170,17 @@ std::optional<std::string> checked_link(std::string_view url) {
             return checked_special_link(url, scheme);
         }
     }
+    // A scheme is what comes before the first of these, when "://" follows.
     std::string scheme = "http";
-    if (const std::size_t separator = url.find("://"); separator != std::string_view::npos) {
-        scheme = lowered(url.substr(0, separator));
+    if (const std::size_t end = url.find_first_of(":/?#@[]"); end != std::string_view::npos &&
+                                                               url.substr(end).starts_with("://")) {
+        scheme = lowered(url.substr(0, end));
         if (scheme != "http" && scheme != "https") return std::nullopt;
-        url.remove_prefix(separator + 3);
+        url.remove_prefix(end + 3);
     }
     const std::size_t authority_end = std::min(url.find_first_of("/?#"), url.size());
     std::string_view authority = url.substr(0, authority_end);
-    std::string_view rest = url.substr(authority_end);
+    const std::string_view rest = without_trailing_space(url.substr(authority_end));
     std::string_view userinfo;
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
         userinfo = authority.substr(0, at);
@@ -192,11 +209,6 @@ std::optional<std::string> checked_link(std::string_view url) {
         }
     } else if (host.empty() || host == "." || !made_of_host_characters(host) || host.find('.') == std::string_view::npos) {
         return std::nullopt;
-    }
-    // The path and query: white space at the end dropped, bytes up to a
-    // space escaped.
-    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\n' || rest.back() == '\r')) {
-        rest.remove_suffix(1);
     }
     std::string out;
     out.reserve(scheme.size() + 4 + url.size());

@@ -130,9 +130,11 @@ RESERVED = "_*[]()~`>#+-=|{}.!"
 PLAIN = ["a", "b", " ", "é", "😀", "\n", "\r", "\t", "x y", "\u2028", "\u200e\u200f", "\u0333"]
 URLS = ["https://Example.com/a_(b)", "example.com", "tg://user?id=7", "http://a.b:080/x y", "tg://resolve?domain=x",
         "localhost", "https://a.b/\\)", "HTTP://A.B?Q=1#F", "ftp://a.b", "a.b/é", "http://[::1]:8/", "user:pw@a.b",
-        "a.b:0", "tg:user?id=05", "ton://abc", "tg://re#x"]
+        "a.b:0", "tg:user?id=05", "ton://abc", "tg://re#x", "tg://8", "TG://a/?x", "tonsite://a.b?q", "tonsite:.",
+        "a.b/p q \t", "tg://a/x\v", "._#ftp://0", "a.b?x=http://c.d"]
 EMOJI = ["tg://emoji?id=5", "tg://time?unix=5", "tg://time?unix=5&format=Dt", "tg://time?unix=5&format=R",
-         "tg://emoji?id=0", "tg://time?unix=5&format=x", "tg://emoji?emoji_id=5"]
+         "tg://emoji?id=0", "tg://time?unix=5&format=x", "tg://emoji?emoji_id=5", "tg://emoji?id=5368324170671202286",
+         "tg://emoji?id=-9223372036854775808", "tg://emoji?id=9223372036854775808", "tg://emoji?id=-0"]
 
 
 def escaped(text, code=False):
@@ -201,9 +203,27 @@ def client_markup(rng):
     return markdown_decoration.unparse(text, [MessageEntity(type=e[0], offset=e[1], length=e[2], url=e[3]) for e in entities])
 
 
+def nested_links(rng, depth=0):
+    """Links in links, often over the same text once Telegram has cleaned it, among many entities."""
+    parts = []
+    for _ in range(rng.randint(1, 3)):
+        kind = rng.randint(0, 4 if depth < 4 else 0)
+        if kind == 0:
+            parts.append(rng.choice(["x", "\r", "\u2028", " ", "", "\u200e", "\n", "\u0333"]))
+        elif kind <= 2:
+            url = rng.choice(URLS[:4] + ["tg://8", "tg://user?id=9"]).replace("\\", "\\\\").replace(")", "\\)")
+            parts.append("[" + nested_links(rng, depth + 1) + "](" + url + ")")
+        elif kind == 3:
+            parts.append("*" + nested_links(rng, depth + 1) + "*")
+        else:
+            parts.append("[" + nested_links(rng, depth + 1) + "]")
+    return "".join(parts)
+
+
 SOURCES = {
     "random markup": random_markup,
     "client libraries": client_markup,
+    "nested links": nested_links,
 }
 
 
@@ -383,6 +403,22 @@ def test_entities_come_in_every_form():
     assert telegram.split(text, None) == telegram.split(text) == telegram.split(text, [])
 
 
+@pytest.mark.parametrize("when", [1_700_000_000, datetime.datetime(2023, 11, 14, 22, 13, 20, tzinfo=datetime.timezone.utc),
+                                  datetime.datetime(2023, 11, 14, 22, 13, 20)])
+def test_a_date_converts_with_its_time_as_an_int_or_a_datetime(when):
+    import telegram as ptb
+    from aiogram.types import MessageEntity
+
+    expected = telegram.convert("at 10:00", [Entity("date_time", 3, 5, unix_time=1_700_000_000)])
+    forms = [[Entity("date_time", 3, 5, unix_time=when)], [{"type": "date_time", "offset": 3, "length": 5, "unix_time": when}],
+             [ptb.MessageEntity("date_time", 3, 5, unix_time=when)]]
+    if isinstance(when, int):  # aiogram keeps the Bot API's int
+        forms.append([MessageEntity(type="date_time", offset=3, length=5, unix_time=when)])
+    for form in forms:
+        assert telegram.convert("at 10:00", form) == expected
+        assert telegram.split("at 10:00", form) == [expected]
+
+
 @pytest.mark.parametrize(("entity", "error", "message"), [
     (Entity("bold", -1, 1), ValueError, "negative offset"),
     (Entity("bold", 0, -1), ValueError, "negative length"),
@@ -391,6 +427,7 @@ def test_entities_come_in_every_form():
     (Entity(1, 0, 1), TypeError, r"entities\[0\].type must be a str, not 'int'"),
     (Entity("bold", "0", 1), TypeError, r"entities\[0\].offset must be an int, not 'str'"),
     ({"type": "bold", "offset": 0}, TypeError, r"entities\[0\] has no length"),
+    (Entity("date_time", 0, 1, unix_time="5"), TypeError, r"entities\[0\].unix_time must be an int or a datetime, not 'str'"),
 ])
 def test_entities_that_do_not_fit_are_refused(entity, error, message):
     for function in (telegram.convert, telegram.split):
