@@ -107,6 +107,57 @@ std::string_view without_trailing_space(std::string_view rest) noexcept {
     return rest;
 }
 
+// True when `address` is an IPv4 address as the C library reads one: four
+// decimal numbers up to 255, without leading zeros, split by dots.
+bool is_ipv4_address(std::string_view address) noexcept {
+    int numbers = 0;
+    while (true) {
+        const std::size_t end = std::min(address.find('.'), address.size());
+        const std::string_view number = address.substr(0, end);
+        if (number.empty() || number.size() > 3 || (number.size() > 1 && number[0] == '0') ||
+            !std::all_of(number.begin(), number.end(), is_ascii_digit) || (number.size() == 3 && number > "255")) {
+            return false;
+        }
+        ++numbers;
+        if (end == address.size()) return numbers == 4;
+        address.remove_prefix(end + 1);
+    }
+}
+
+// True when `address` is an IPv6 address as the C library reads one: eight
+// groups of one to four hex digits split by ":", or fewer around one "::";
+// the last two may be written as an IPv4 address.
+bool is_ipv6_address(std::string_view address) noexcept {
+    int groups = 0;
+    bool gap = address.starts_with("::");
+    if (gap) {
+        address.remove_prefix(2);
+    } else if (address.starts_with(':')) {
+        return false;
+    }
+    while (!address.empty()) {
+        const std::size_t end = std::min(address.find(':'), address.size());
+        const std::string_view group = address.substr(0, end);
+        if (group.find('.') != std::string_view::npos) {
+            if (end != address.size() || !is_ipv4_address(group)) return false;
+            groups += 2;
+            break;
+        }
+        if (group.empty() || group.size() > 4 || !std::all_of(group.begin(), group.end(), is_ascii_hex)) return false;
+        ++groups;
+        if (end == address.size()) break;
+        if (address.substr(end).starts_with("::")) {
+            if (gap) return false;
+            gap = true;
+            address.remove_prefix(end + 2);
+        } else {
+            address.remove_prefix(end + 1);
+            if (address.empty()) return false;  // a ":" at the end
+        }
+    }
+    return gap ? groups <= 7 : groups == 8;
+}
+
 // A tg:, ton: or tonsite: link: "scheme://host" and the rest from "?".
 std::optional<std::string> checked_special_link(std::string_view url, std::string_view scheme) {
     url.remove_prefix(scheme.size() + 1);
@@ -203,10 +254,7 @@ std::optional<std::string> checked_link(std::string_view url) {
         host = authority.substr(0, colon);
     }
     if (ipv6) {
-        const std::string_view address = host.substr(1, host.size() - 2);
-        if (address.empty() || !std::all_of(address.begin(), address.end(), [](char c) { return is_ascii_hex(c) || c == ':' || c == '.'; })) {
-            return std::nullopt;
-        }
+        if (!is_ipv6_address(host.substr(1, host.size() - 2))) return std::nullopt;
     } else if (host.empty() || host == "." || !made_of_host_characters(host) || host.find('.') == std::string_view::npos) {
         return std::nullopt;
     }
