@@ -103,10 +103,13 @@ def trimmed(text, entities):
 EMPTY = set(" \n\u00a0\u2800\u3164\u115f\u1160\uffa0\u202f\u205f\u3000\ufeff") | {chr(c) for c in range(0x2000, 0x2010)}
 
 
-def telegram_reading(markdown):
-    """What Telegram makes of `markdown`: (text, entities), or its error message."""
-    done = td({"@type": "parseTextEntities", "text": markdown,
-               "parse_mode": {"@type": "textParseModeMarkdown", "version": 2}})
+PARSE_MODES = {"MarkdownV2": {"@type": "textParseModeMarkdown", "version": 2}, "HTML": {"@type": "textParseModeHTML"},
+               "Markdown": {"@type": "textParseModeMarkdown", "version": 1}}
+
+
+def telegram_reading(markdown, parse_mode="MarkdownV2"):
+    """What Telegram makes of `markdown` in `parse_mode`: (text, entities), or its error message."""
+    done = td({"@type": "parseTextEntities", "text": markdown, "parse_mode": PARSE_MODES[parse_mode]})
     if done["@type"] == "error":
         return done["message"].removeprefix("Can't parse entities: ")
     cleaned = td({"@type": "parseMarkdown", "text": {
@@ -117,9 +120,9 @@ def telegram_reading(markdown):
     return text, entities
 
 
-def our_reading(markdown):
+def our_reading(markdown, parse_mode="MarkdownV2"):
     try:
-        return telegram.parse(markdown)
+        return telegram.parse(markdown, parse_mode)
     except telegram.ParseError as error:
         return str(error)
 
