@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "telegram/entities.hpp"
+#include "telegram/links.hpp"
 #include "telegram/reading.hpp"
 #include "text/ascii.hpp"
 #include "text/utf8.hpp"
@@ -142,26 +143,33 @@ bool is_well_formed(std::string_view text) noexcept {
     return true;
 }
 
-// Refuses, as Telegram does before the clean-up, a link's URL or a pre's
-// language that is not UTF-8: legacy Markdown's reading of a link's text
-// as its URL may cut a character, and HTML's references in attributes may
-// write surrogates.
-void require_utf8_fields(const std::vector<Entity>& entities) {
-    for (const Entity& entity : entities) {
+// What Telegram does to each entity before the clean-up. A link's URL or a
+// pre's language that is not UTF-8 is refused: legacy Markdown's reading of
+// a link's text as its URL may cut a character, and HTML's references in
+// attributes may write surrogates. A link whose checked URL names a user
+// (checking drops white space at its end) mentions that user.
+void take_entities(std::vector<Entity>& entities) {
+    for (Entity& entity : entities) {
         if (entity.url && !is_well_formed(*entity.url)) {
             throw ParseError("MessageEntityTextUrl.url must be encoded in UTF-8");
         }
         if (entity.language && !is_well_formed(*entity.language)) {
             throw ParseError("MessageEntityPreCode.language must be encoded in UTF-8");
         }
+        if (entity.type != EntityType::TextLink) continue;
+        if (const auto user = mentioned_user(*entity.url)) {
+            entity.type = EntityType::TextMention;
+            entity.user_id = *user;
+            entity.url.reset();
+        }
     }
 }
 
-// Stage 2, which every message's text and entities get: the normal form,
-// the clean-up and the normal form again, trimming; a text that shows
-// nothing is refused.
+// Stage 2, which every message's text and entities get: each entity taken,
+// the normal form, the clean-up and the normal form again, trimming; a text
+// that shows nothing is refused.
 void fix(FormattedText& formatted) {
-    require_utf8_fields(formatted.entities);
+    take_entities(formatted.entities);
     normalize(formatted.entities);
     if (needs_cleaning(formatted.text)) {
         clean(formatted);

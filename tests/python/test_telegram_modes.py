@@ -52,7 +52,12 @@ MARKDOWN_CASES = [
 ]
 
 
-@pytest.mark.parametrize(("parse_mode", "text"), [("HTML", t) for t in HTML_CASES] + [("Markdown", t) for t in MARKDOWN_CASES])
+# Stage 2, for every mode: a link whose URL, once checked, names a user is a mention.
+SHARED_CASES = [("MarkdownV2", "[x](tg://user?id=12 )"), ("HTML", "<a href='TG://USER?ID=12 '>x</a>"), ("Markdown", "[x](tg://user?id=5\t)")]
+
+
+@pytest.mark.parametrize(("parse_mode", "text"), [("HTML", t) for t in HTML_CASES] + [("Markdown", t) for t in MARKDOWN_CASES]
+                         + SHARED_CASES)
 def test_each_rule_reads_as_telegram_reads_it(parse_mode, text):
     assert our_reading(text, parse_mode) == telegram_reading(text, parse_mode)
 
