@@ -45,10 +45,12 @@ struct Element {
     std::int32_t unix_time;   // tg-time's
 };
 
-// The bytes that end a run of plain text: a tag or a reference.
-constexpr std::array<bool, 256> ENDS_TEXT_RUN = table_of("<&");
 // The bytes that end an attribute's name, besides white space.
 constexpr std::array<bool, 256> ENDS_ATTRIBUTE_NAME = table_of("=>/\"'");
+// The bytes that end a run of a quoted value's plain bytes: its quote, a
+// reference, and NUL, which Telegram takes for the text's end.
+constexpr std::array<bool, 256> ENDS_DOUBLE_QUOTED_RUN = table_of(std::string_view("\"&\0", 3));
+constexpr std::array<bool, 256> ENDS_SINGLE_QUOTED_RUN = table_of(std::string_view("'&\0", 3));
 
 std::string lowered(std::string_view text) {
     std::string out(text);
@@ -101,8 +103,7 @@ private:
                 ++at_;
             }
         } else if (c != '<') {
-            std::size_t end = at_ + 1;
-            while (end < in_.size() && !ENDS_TEXT_RUN[static_cast<unsigned char>(in_[end])]) ++end;
+            const std::size_t end = find_either(in_, at_ + 1, '<', '&');
             out_.append(in_.substr(at_, end - at_));
             at_ = end;
         } else if (byte(at_ + 1) == '/') {
@@ -190,13 +191,14 @@ private:
             ++i;
             while (at_space(i)) ++i;
             if (byte(i) == '\0') unclosed();
-            const std::string value = attribute_value(i);
+            std::string value = attribute_value(i);
             if (byte(i) == '\0') refuse("Unclosed start tag at byte offset " + std::to_string(begin));
-            take(element, name, value);
+            take(element, name, std::move(value));
         }
         if (element.tag == Tag::Span && element.argument != "spoiler") {
             refuse("Tag \"span\" must have class \"tg-spoiler\" at byte offset " + std::to_string(begin));
         }
+        if (open_.capacity() == 0) open_.reserve(8);  // room for the usual nesting at once
         open_.push_back(std::move(element));
         at_ = i + 1;
     }
@@ -215,6 +217,7 @@ private:
             }
             return lowered(in_.substr(token, i - token));
         }
+        const std::array<bool, 256>& ends = quote == '"' ? ENDS_DOUBLE_QUOTED_RUN : ENDS_SINGLE_QUOTED_RUN;
         std::string value;
         ++i;
         while (byte(i) != quote && byte(i) != '\0') {
@@ -225,7 +228,10 @@ private:
                     continue;
                 }
             }
-            value.push_back(in_[i++]);
+            std::size_t end = i + 1;
+            while (end < in_.size() && !ends[static_cast<unsigned char>(in_[end])]) ++end;
+            value.append(in_.substr(i, end - i));
+            i = end;
         }
         if (byte(i) == quote) ++i;
         return value;
@@ -233,7 +239,7 @@ private:
 
     // What an attribute (`value` nothing when it has none) gives its
     // element: a later one overrides an earlier one.
-    static void take(Element& element, std::string_view name, const std::optional<std::string>& value) {
+    static void take(Element& element, std::string_view name, std::optional<std::string> value) {
         if (element.tag == Tag::Blockquote && name == "expandable") {
             element.argument = "1";
             return;
@@ -241,7 +247,7 @@ private:
         if (!value) return;
         switch (element.tag) {
         case Tag::Link:
-            if (name == "href") element.argument = *value;
+            if (name == "href") element.argument = std::move(*value);
             break;
         case Tag::Code:
             if (name == "class" && value->starts_with("language-")) element.argument = value->substr(9);
@@ -250,11 +256,11 @@ private:
             if (name == "class" && value->starts_with("tg-")) element.argument = value->substr(3);
             break;
         case Tag::CustomEmoji:
-            if (name == "emoji-id") element.argument = *value;
+            if (name == "emoji-id") element.argument = std::move(*value);
             break;
         case Tag::Time:
             if (name == "unix") element.unix_time = wrapped_int32(*value);
-            if (name == "format") element.argument = *value;
+            if (name == "format") element.argument = std::move(*value);
             break;
         default:
             break;

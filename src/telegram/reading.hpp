@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,6 +27,25 @@ constexpr std::array<bool, 256> table_of(std::string_view bytes) {
     std::array<bool, 256> table{};
     for (const char c : bytes) table[static_cast<unsigned char>(c)] = true;
     return table;
+}
+
+// The first byte of `text` from `from` on that is `a` or `b`, or the text's
+// size: eight bytes are tested at a time.
+inline std::size_t find_either(std::string_view text, std::size_t from, char a, char b) noexcept {
+    constexpr std::uint64_t ONES = 0x0101010101010101u;
+    constexpr std::uint64_t HIGHS = 0x8080808080808080u;
+    // Nonzero when some byte of `word` is zero.
+    const auto has_zero_byte = [](std::uint64_t word) { return (word - ONES) & ~word & HIGHS; };
+    const std::uint64_t as = ONES * static_cast<unsigned char>(a);
+    const std::uint64_t bs = ONES * static_cast<unsigned char>(b);
+    std::size_t i = from;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (has_zero_byte(word ^ as) | has_zero_byte(word ^ bs)) break;
+    }
+    while (i < text.size() && text[i] != a && text[i] != b) ++i;
+    return i;
 }
 
 // White space as Telegram's readers take it: NUL among it, which is what
@@ -90,6 +110,7 @@ public:
     // none when nothing was.
     Entity* add(EntityType type, std::int64_t offset) {
         if (units_ == offset) return nullptr;
+        if (entities_.capacity() == 0) entities_.reserve(8);  // room for a message's usual few at once
         entities_.push_back(Entity{type, offset, units_ - offset, {}, {}, {}, {}, {}, {}});
         return &entities_.back();
     }
