@@ -35,12 +35,10 @@ std::string too_long(std::string_view what, std::size_t measured, std::string_vi
            std::to_string(limit);
 }
 
-// `measure(text)`, which never exceeds the text's length in bytes (UTF-16
-// code units and grapheme clusters both don't): a text within `limit` bytes
-// is within the limit without measuring.
-template <class Measure>
-std::size_t measured(std::string_view text, std::size_t limit, Measure&& measure) {
-    return text.size() <= limit ? text.size() : measure(text);
+// The grapheme clusters of `text`, which are never more than its bytes: a
+// text within `limit` bytes is within the limit without counting them.
+std::size_t clusters_up_to(std::string_view text, std::size_t limit) noexcept {
+    return text.size() <= limit ? text.size() : grapheme_count(text);
 }
 
 }  // namespace
@@ -72,7 +70,7 @@ std::string ProblemFinder::component_path() const { return box_path() + "/conten
 void ProblemFinder::begin_message(std::string_view alt_text) {
     const auto path = [] { return std::string("/altText"); };
     if (alt_text.empty()) add(ProblemCode::AltTextEmpty, path, [] { return std::string("altText is empty"); });
-    if (const std::size_t units = measured(alt_text, limits_.alt_text, utf16_length); units > limits_.alt_text) {
+    if (const std::size_t units = utf16_length(alt_text); units > limits_.alt_text) {
         add(ProblemCode::AltTextTooLong, path,
             [&] { return too_long("altText", units, "UTF-16 code units", limits_.alt_text); });
     }
@@ -118,7 +116,7 @@ void ProblemFinder::button(std::string_view label, std::string_view uri) {
     if (is_blank(label)) {
         add(ProblemCode::LabelEmpty, path("label"), [] { return std::string("the label is empty or white space"); });
     }
-    if (const std::size_t clusters = measured(label, limits_.label, grapheme_count); clusters > limits_.label) {
+    if (const std::size_t clusters = clusters_up_to(label, limits_.label); clusters > limits_.label) {
         add(ProblemCode::LabelTooLong, path("label"),
             [&] { return too_long("the label", clusters, "grapheme clusters", limits_.label); });
     }
@@ -138,7 +136,7 @@ void ProblemFinder::button(std::string_view label, std::string_view uri) {
                    code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at);
         });
     }
-    if (const std::size_t units = measured(uri, limits_.uri, utf16_length); units > limits_.uri) {
+    if (const std::size_t units = utf16_length(uri); units > limits_.uri) {
         add(ProblemCode::UriTooLong, path("uri"), [&] { return too_long("the URI", units, "UTF-16 code units", limits_.uri); });
     }
     ++component_;
