@@ -1,7 +1,11 @@
-// `split` with the message that LINE accepts as it is written into a sink of
-// the caller's: the common case, which then costs a conversion written once.
+// Delivering a reading to LINE: the one path from any reading's document to
+// messages that LINE accepts, written into a sink of the caller's when LINE
+// takes the message as it is (the common case, which then costs a
+// conversion written once), else repaired and cut.
 #pragma once
 
+#include <concepts>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,30 +14,60 @@
 #include "convert/build.hpp"
 #include "flex/write.hpp"
 #include "line/check.hpp"
+#include "line/repair.hpp"
 #include <quenra.hpp>
 
 namespace quenra::line {
 
-// The messages of `text`, whose exact conversion `exact` LINE refuses for
-// what `problems` found, repaired and cut so that each passes. Where the
-// repairs would change no more than leave out empty spans, `exact` is cut
-// itself, without reading the text again.
-std::vector<std::string> messages_that_fit(std::string_view text, const ConvertOptions& options,
-                                           const LineLimits& limits, Document& exact, const ProblemFinder& problems);
+// A reading of some input into a document, with a link policy of the
+// caller's choice: the links as given, or repaired for LINE.
+template <class R>
+concept Reading = requires(const R& reading, GivenLinks& given, RepairedLinks& repaired,
+                           std::pmr::memory_resource* memory, const Document& document) {
+    { reading.read(given, memory) } -> std::same_as<Document>;
+    { reading.read(repaired, memory) } -> std::same_as<Document>;
+    // The size of the input in bytes, which the memory of a document follows.
+    { reading.input_size() } -> std::convertible_to<std::size_t>;
+    // True when the message, read as given, shows nothing to send.
+    { reading.shows_nothing(document) } -> std::same_as<bool>;
+};
 
 // The messages that `document` is cut into, each of which LINE accepts when
 // the document's links and labels are repaired (repair.hpp).
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits);
 
-// Writes the exact conversion of `text` into `sink`, a fresh JsonSink.
-// Returns nothing when LINE accepts it as it is, else the messages of
-// `messages_that_fit` (what the sink holds is then to be dropped). `limits`
-// must be valid (see require_valid).
-template <class Sink>
-std::optional<std::vector<std::string>> split_into(std::string_view text, const ConvertOptions& options,
-                                                   const LineLimits& limits, Sink& sink) {
+// The document of `reading` with LINE's repairs made.
+template <Reading R>
+Document read_repaired(const R& reading, const LineLimits& limits, std::pmr::memory_resource* memory) {
+    RepairedLinks repaired(limits);
+    return reading.read(repaired, memory);
+}
+
+// The messages of a reading whose document as given, `given`, LINE refuses
+// for what `problems` found, repaired and cut so that each passes. Where the
+// repairs would change no more than leave out empty spans, `given` is cut
+// itself, without reading the input again.
+template <Reading R>
+std::vector<std::string> messages_that_fit(const R& reading, const LineLimits& limits, Document& given,
+                                           const ProblemFinder& problems) {
+    using enum ProblemCode;
+    if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(given, limits)) {
+        std::erase_if(given.items, [](const Item& item) { return item.kind == Item::Kind::Shown && item.size() == 0; });
+        return cut_into_messages(given, limits);
+    }
+    return cut_into_messages(read_repaired(reading, limits, std::pmr::get_default_resource()), limits);
+}
+
+// Writes the message of `reading` as given into `sink`, a fresh JsonSink.
+// Returns nothing when LINE accepts it as it is; else the messages of
+// `messages_that_fit` (what the sink holds is then to be dropped), none when
+// the message shows nothing. `limits` must be valid (see require_valid).
+template <Reading R, class Sink>
+std::optional<std::vector<std::string>> split_into(const R& reading, const LineLimits& limits, Sink& sink) {
     DocumentMemory memory;
-    Document document = read_markdown(text, options, memory.for_text(text.size()));
+    GivenLinks given;
+    Document document = reading.read(given, memory.for_text(reading.input_size()));
+    if (reading.shows_nothing(document)) return std::vector<std::string>{};
     ProblemFinder problems(limits, false);
     // A long text's message, which LINE mostly refuses, is judged before it
     // is written; a short one's while it is written.
@@ -49,7 +83,55 @@ std::optional<std::vector<std::string>> split_into(std::string_view text, const 
         });
         if (problems.finds_only(bubble_bytes)) return std::nullopt;
     }
-    return messages_that_fit(text, options, limits, document, problems);
+    return messages_that_fit(reading, limits, document, problems);
 }
+
+// Writes one message of `reading`, repaired for LINE but never cut, into
+// `sink`.
+template <Reading R, class Sink>
+void convert_into(const R& reading, const LineLimits& limits, Sink& sink) {
+    DocumentMemory memory;
+    write_document(read_repaired(reading, limits, memory.for_text(reading.input_size())), sink);
+}
+
+// `split_into` as a list of strings: the message LINE accepts alone, or the
+// messages cut.
+template <Reading R>
+std::vector<std::string> split_reading(const R& reading, const LineLimits& limits) {
+    require_valid(limits);
+    std::string json;
+    json.reserve(expected_json_size(reading.input_size()));
+    StringSink sink(json);
+    if (auto messages = split_into(reading, limits, sink)) return std::move(*messages);
+    sink.flush();
+    std::vector<std::string> alone;
+    alone.push_back(std::move(json));
+    return alone;
+}
+
+// `convert_into` as a string.
+template <Reading R>
+std::string convert_reading(const R& reading, const LineLimits& limits) {
+    require_valid(limits);
+    std::string json;
+    json.reserve(expected_json_size(reading.input_size()));
+    StringSink sink(json);
+    convert_into(reading, limits, sink);
+    sink.flush();
+    return json;
+}
+
+// MarkdownV2 as this library reads it.
+struct MarkdownReading {
+    std::string_view text;
+    ConvertOptions options;
+
+    template <LinkPolicy Links>
+    Document read(Links& links, std::pmr::memory_resource* memory) const {
+        return read_markdown(text, options, links, memory);
+    }
+    std::size_t input_size() const noexcept { return text.size(); }
+    bool shows_nothing(const Document& document) const noexcept { return document.items.empty(); }
+};
 
 }  // namespace quenra::line

@@ -69,6 +69,7 @@ std::string type_name(PyObject* object) {
 // `limits` that is neither is refused as not being `expected`.
 std::optional<PyErr> read_limits(PyObject* object, LineLimits& out, std::string_view expected) {
     for (const line::SizeLimit& limit : line::SIZE_LIMITS) {
+        if (limit.optional && !PyObject_HasAttrString(object, std::string(limit.name).c_str())) continue;
         auto attribute = limits_attribute(object, std::string(limit.name).c_str(), expected);
         if (!attribute) return std::move(attribute).take_error();
         auto value = size_limit((*attribute).get(), limit);

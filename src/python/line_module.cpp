@@ -73,7 +73,7 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             const ConversionArguments& arguments = *conversion;
             std::optional<std::vector<std::string>> messages;
             Owned passing = conversion_str(slots[0], arguments.text, [&](auto& sink) {
-                messages = line::split_into(arguments.text, arguments.options, limits.get(), sink);
+                messages = line::split_into(line::MarkdownReading{arguments.text, arguments.options}, limits.get(), sink);
             });
             return split_result(messages, std::move(passing)).release();
         });

@@ -14,7 +14,9 @@
 #include "python/limits.hpp"
 #include "python/module.hpp"
 #include "python/str_sink.hpp"
-#include "telegram/deliver.hpp"
+#include "line/split.hpp"
+#include "telegram/document.hpp"
+#include "telegram/rich.hpp"
 
 namespace quenra::python {
 
@@ -33,6 +35,14 @@ constexpr KeywordOnlyParameter CONVERT_KEYWORDS[] = {
 };
 constexpr FunctionDescription CONVERT_PARAMETERS{"convert", std::nullopt, CONVERT_POSITIONAL, 0, 1, CONVERT_KEYWORDS};
 constexpr FunctionDescription SPLIT_PARAMETERS{"split", std::nullopt, CONVERT_POSITIONAL, 0, 1, CONVERT_KEYWORDS};
+
+constexpr std::string_view RICH_POSITIONAL[] = {"rich_message"};
+constexpr KeywordOnlyParameter RICH_KEYWORDS[] = {
+    {"decorate_links", false},
+    {"limits", false},
+};
+constexpr FunctionDescription CONVERT_RICH_PARAMETERS{"convert_rich", std::nullopt, RICH_POSITIONAL, 0, 1, RICH_KEYWORDS};
+constexpr FunctionDescription SPLIT_RICH_PARAMETERS{"split_rich", std::nullopt, RICH_POSITIONAL, 0, 1, RICH_KEYWORDS};
 
 // The fields of an entity, as attribute names and keys.
 enum Field : std::size_t { Type, Offset, Length, Url, Language, CustomEmojiId, UserId, UnixTime, DateTimeFormat, User, Id, FIELDS };
@@ -328,13 +338,9 @@ std::optional<PyErr> read_arguments(std::span<PyObject* const> slots, TelegramAr
     return out.limits.read(slots[4]);
 }
 
-// The document of the arguments' text and entities; raises InvalidLimits
-// and InvalidEntity.
-Document read_document(const TelegramArguments& arguments, DocumentMemory& memory) {
-    arguments.limits.require_valid();
-    const ConversionArguments& conversion = arguments.conversion;
-    return telegram::read_document(conversion.text, arguments.entities.views, conversion.options,
-                                   arguments.limits.get(), memory.for_text(conversion.text.size()));
+// The reading of the arguments' text and entities.
+telegram::EntitiesReading reading_of(const TelegramArguments& arguments) {
+    return telegram::EntitiesReading{arguments.conversion.text, arguments.entities.views, arguments.conversion.options};
 }
 
 // The `str` of a message of `document`, read from the `str` `text_object`, as
@@ -392,8 +398,11 @@ PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t pos
                        PyObject* keyword_names) noexcept {
     return telegram_call(CONVERT_PARAMETERS, args, positional_count, keyword_names,
                          [](PyObject* text_object, const TelegramArguments& arguments) {
+                             arguments.limits.require_valid();
                              DocumentMemory memory;
-                             const Document document = read_document(arguments, memory);
+                             const Document document =
+                                 line::read_repaired(reading_of(arguments), arguments.limits.get(),
+                                                     memory.for_text(arguments.conversion.text.size()));
                              return document_str(text_object, document, [&](auto& sink) {
                                         write_document(document, sink);
                                     }).release();
@@ -414,11 +423,117 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         }
         std::optional<std::vector<std::string>> messages;
         Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
-            messages = telegram::split_into(conversion.text, arguments.entities.views, conversion.options,
-                                            arguments.limits.get(), sink);
+            messages = line::split_into(reading_of(arguments), arguments.limits.get(), sink);
         });
         return split_result(messages, std::move(passing)).release();
     });
+}
+
+// A node of a rich message given as Python objects: dicts read by key,
+// other objects by attribute (aiogram's models, or any with the Bot API's
+// fields), lists and tuples as arrays through a snapshot of their items, so
+// that another thread changing them cannot break a reading. A Python error
+// while reading is thrown as the PyErr to raise.
+class PyNode {
+public:
+    PyNode() = default;
+    explicit PyNode(Owned object) : object_(std::move(object)) {
+        if (object_ && (PyList_Check(object_.get()) || PyTuple_Check(object_.get()))) {
+            items_ = Owned::steal(PySequence_Tuple(object_.get()));
+            if (!items_) throw PyErr::fetch();
+        }
+    }
+
+    telegram::NodeKind kind() const noexcept {
+        using telegram::NodeKind;
+        PyObject* object = object_.get();
+        if (!object) return NodeKind::Missing;
+        if (object == Py_None) return NodeKind::Null;
+        if (PyBool_Check(object)) return NodeKind::Boolean;
+        if (PyLong_Check(object) || PyFloat_Check(object)) return NodeKind::Number;
+        if (PyUnicode_Check(object)) return NodeKind::String;
+        if (items_) return NodeKind::Array;
+        return NodeKind::Object;
+    }
+    PyNode member(std::string_view name) const {
+        const Owned key = new_str(name);
+        if (PyDict_Check(object_.get())) {
+            PyObject* value = nullptr;
+            if (dict_get_item_ref(object_.get(), key.get(), &value) < 0) throw PyErr::fetch();
+            return PyNode(Owned::steal(value));
+        }
+        Owned value = Owned::steal(PyObject_GetAttr(object_.get(), key.get()));
+        if (!value) {
+            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw PyErr::fetch();
+            PyErr_Clear();
+        }
+        return PyNode(std::move(value));
+    }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(PyTuple_GET_SIZE(items_.get())); }
+    PyNode item(std::size_t index) const {
+        return PyNode(Owned::borrow(PyTuple_GET_ITEM(items_.get(), static_cast<Py_ssize_t>(index))));
+    }
+    std::string_view text() const {
+        auto utf8 = extract_str(object_.get());
+        if (!utf8) throw std::move(utf8).take_error();
+        return *utf8;
+    }
+    bool boolean() const noexcept { return object_.get() == Py_True; }
+    double number() const {
+        const double value = PyFloat_AsDouble(object_.get());
+        if (value == -1.0 && PyErr_Occurred()) throw PyErr::fetch();
+        return value;
+    }
+
+private:
+    Owned object_;
+    Owned items_;  // an array's items, as a tuple
+};
+static_assert(telegram::RichNode<PyNode>);
+
+// Binds a call of `convert_rich` or `split_rich` and returns what
+// `deliver(reading, limits)` makes of the message, with the library's
+// refusals raised as ValueError.
+template <class Deliver>
+PyObject* rich_call(const FunctionDescription& description, PyObject* const* args, Py_ssize_t positional_count,
+                    PyObject* keyword_names, Deliver&& deliver) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, CONVERT_RICH_PARAMETERS.slot_count()> slots{};
+        if (auto error = extract_arguments_fastcall(description, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        auto decorate = switch_argument(slots[1], "decorate_links");
+        if (!decorate) return raise(std::move(decorate).take_error());
+        LimitsArgument limits;
+        if (auto error = limits.read(slots[2])) return raise(std::move(*error));
+        try {
+            return refusals_as_value_errors([&] {
+                const PyNode root(Owned::borrow(slots[0]));
+                // Python objects hold no size to go by: room for a chat message.
+                constexpr std::size_t SIZE_HINT = 1024;
+                const telegram::RichReading<PyNode> reading{root, *decorate, SIZE_HINT};
+                return deliver(reading, limits.get()).release();
+            });
+        } catch (PyErr& error) {
+            return raise(std::move(error));
+        }
+    });
+}
+
+PyObject* call_convert_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                            PyObject* keyword_names) noexcept {
+    return rich_call(CONVERT_RICH_PARAMETERS, args, positional_count, keyword_names,
+                     [](const auto& reading, const LineLimits& limits) {
+                         return new_str(line::convert_reading(reading, limits));
+                     });
+}
+
+PyObject* call_split_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                          PyObject* keyword_names) noexcept {
+    return rich_call(SPLIT_RICH_PARAMETERS, args, positional_count, keyword_names,
+                     [](const auto& reading, const LineLimits& limits) {
+                         return message_list(line::split_reading(reading, limits));
+                     });
 }
 
 PyMethodDef telegram_methods[] = {
@@ -431,6 +546,12 @@ PyMethodDef telegram_methods[] = {
     {"split", fastcall_entry(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "split(text, entities=None, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
      "Convert a Telegram message's text and entities to LINE Flex Message JSON strings that LINE accepts."},
+    {"convert_rich", fastcall_entry(&call_convert_rich), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "convert_rich(rich_message, *, decorate_links=True, limits=None)\n--\n\n"
+     "Convert a Telegram rich message to one LINE Flex Message JSON string."},
+    {"split_rich", fastcall_entry(&call_split_rich), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "split_rich(rich_message, *, decorate_links=True, limits=None)\n--\n\n"
+     "Convert a Telegram rich message to LINE Flex Message JSON strings that LINE accepts."},
 };
 
 }  // namespace

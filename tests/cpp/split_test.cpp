@@ -213,7 +213,7 @@ TEST(Check, NamesWhatItCannotRead) {
         {R"({"type":"flex","altText":"a","contents":{"type":"bubble","header":{}}})", "unexpected member \"header\" at /contents"},
         {R"({"type":"flex","altText":"a","contents":{"type":"carousel"}})", "expected \"bubble\" at /contents/type"},
         {R"({"type":"flex","altText":"a","contents":{"type":"bubble","body":{"type":"box","layout":"vertical","contents":[{"type":"image"}]}}})",
-         "expected a text, button or separator component at /contents/body/contents/0"},
+         "expected a text, box, button or separator component at /contents/body/contents/0"},
         {R"({"type":"flex","altText":"a","contents":{"type":"bubble","body":{"type":"box","layout":"vertical","contents":[{"type":"text","wrap":true,"contents":[{"type":"span","text":"x","weight":"heavy"}]}]}}})",
          "unknown value \"heavy\" at /contents/body/contents/0/contents/0/weight"},
     };

@@ -5,6 +5,8 @@
 //     std::vector<std::string> messages = quenra::telegram::split(text, entities, {true, true});
 //
 // `parse` reads MarkdownV2 exactly as Telegram's server reads a bot's text.
+// `convert_rich` and `split_rich` do for rich messages (Bot API JSON) what
+// `convert` and `split` do for a text and its entities.
 // `convert` and `split` turn a text and its entities into Flex messages that
 // LINE accepts, with the repairs and cuts of quenra::split. Offsets and
 // lengths are in UTF-16 code units, as Telegram counts them.
@@ -87,6 +89,15 @@ public:
     using std::invalid_argument::invalid_argument;
 };
 
+// Raised by `convert_rich` and `split_rich` for a rich message that cannot be
+// read (not JSON, or a block without a type, a field of the wrong kind,
+// nesting deeper than Telegram allows); `what()` names where, as a path
+// such as "blocks[3].items[0].blocks".
+class InvalidRichMessage : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
 // The text and entities that Telegram makes of `markdown_v2` (UTF-8) when a
 // bot sends it with parse_mode MarkdownV2, without the entities that
 // Telegram's server detects on its own (mentions, URLs, ...).
@@ -101,5 +112,16 @@ std::string convert(std::string_view text, std::span<const Entity> entities, con
 // that passes every limit; none when the text shows nothing.
 std::vector<std::string> split(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
                                const LineLimits& limits = {});
+
+// One Flex message of a rich message (the Bot API's RichMessage as JSON
+// text), with the repairs of `split_rich` but never cut.
+std::string convert_rich(std::string_view rich_message_json, bool decorate_links = true,
+                         const LineLimits& limits = {});
+
+// The messages of a rich message, each of which LINE accepts: exactly
+// { convert_rich(...) } when that passes every limit, else cut between
+// blocks; none when the message shows nothing.
+std::vector<std::string> split_rich(std::string_view rich_message_json, bool decorate_links = true,
+                                    const LineLimits& limits = {});
 
 }  // namespace quenra::telegram
