@@ -4,6 +4,7 @@
 // them (line/repair.hpp).
 #pragma once
 
+#include <algorithm>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -124,9 +125,20 @@ public:
             }
         }
         const std::size_t mark = document_.text.size();
+        const std::size_t first_item = document_.items.size();
         read_text(link_look(look, options_.decorate_links));
         const Ref label{Ref::In::Text, mark, document_.text.size() - mark};
-        add_button(links_.button(document_, label, link), false, document_.text.size());
+        const ButtonText button = links_.button(document_, label, link);
+        // Buttons come in the order in which their links start: before any
+        // that the text held (buttons in a rich message's text).
+        const auto items = document_.items.begin();
+        const auto held = std::find_if(items + static_cast<std::ptrdiff_t>(first_item), document_.items.end(),
+                                       [](const Item& item) { return item.kind == Item::Kind::Button; });
+        if (held == document_.items.end()) return add_button(button, false, document_.text.size());
+        const std::size_t at = held->begin;
+        document_.items.insert(held, Item{Item::Kind::Button, false, false, {},
+                                          static_cast<std::uint32_t>(document_.buttons.size()), at, at});
+        document_.buttons.push_back(button);
     }
 
     // A link of MarkdownV2 that ends its line: its label is its plain text.

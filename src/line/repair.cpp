@@ -30,7 +30,7 @@ std::optional<ButtonText> RepairedLinks::lone_button(Document& document, std::st
                                                      std::string_view target, bool copies) const {
     if (copies) {
         // A text cut short would copy something else.
-        if (target.empty() || utf16_length(target) > limits_.clipboard_text) return std::nullopt;
+        if (utf16_length(target) > limits_.clipboard_text) return std::nullopt;
         return repaired_button(document, label, target, true);
     }
     const auto uri = repair_uri(target, limits_);

@@ -658,7 +658,7 @@ private:
         stretches.push_back(Stretch{start, end});
         std::string alt_text;
         for (const Stretch& stretch : stretches) alt_text.append(text_of(stretch));
-        if (alt_text.empty()) alt_text = labels_as_alt_text(start, end);
+        if (alt_text.empty()) alt_text = labels_as_alt_text(document_, start, end, limits_);
         std::string json;
         StringSink sink(json);
         write_message(sink, [&](auto& writer) {
@@ -669,23 +669,21 @@ private:
         return json;
     }
 
-    // The altText of a message that shows nothing but buttons whose text is
-    // empty: their labels, one a line, shortened to the limit.
-    std::string labels_as_alt_text(Place start, Place end) const {
-        std::string labels;
-        message_detail::for_each_item(document_, start, end, [&](const Item& item, std::string_view) {
-            if (item.kind != Item::Kind::Button) return;
-            if (!labels.empty()) labels.push_back('\n');
-            labels.append(document_.view(document_.buttons[item.index].label));
-        });
-        return shorten_to_utf16(labels, limits_.alt_text);
-    }
-
     const Document& document_;
     const LineLimits& limits_;
 };
 
 }  // namespace
+
+std::string labels_as_alt_text(const Document& document, Place begin, Place end, const LineLimits& limits) {
+    std::string labels;
+    message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view) {
+        if (item.kind != Item::Kind::Button) return;
+        if (!labels.empty()) labels.push_back('\n');
+        labels.append(document.view(document.buttons[item.index].label));
+    });
+    return shorten_to_utf16(labels, limits.alt_text);
+}
 
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits) {
     return Cutter(document, limits).messages();

@@ -32,6 +32,21 @@ concept Reading = requires(const R& reading, GivenLinks& given, RepairedLinks& r
     { reading.shows_nothing(document) } -> std::same_as<bool>;
 };
 
+// The altText of a message that shows nothing but buttons whose text is
+// empty, from `begin` to `end`: their labels, one a line, shortened to the
+// limit.
+std::string labels_as_alt_text(const Document& document, Place begin, Place end, const LineLimits& limits);
+
+// Tells `outs` the whole document's message, whose altText is its text, or
+// its buttons' labels when it has no text.
+template <MessageOut... Outs>
+void tell_whole(const Document& document, const LineLimits& limits, Outs&... outs) {
+    const Place end{document.items.size(), 0};
+    if (!document.text.empty()) return tell_message(document, Place{}, end, {}, document.text, outs...);
+    const std::string labels = labels_as_alt_text(document, Place{}, end, limits);
+    tell_message(document, Place{}, end, {}, labels, outs...);
+}
+
 // The messages that `document` is cut into, each of which LINE accepts when
 // the document's links and labels are repaired (repair.hpp).
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits);
@@ -72,13 +87,13 @@ std::optional<std::vector<std::string>> split_into(const R& reading, const LineL
     // A long text's message, which LINE mostly refuses, is judged before it
     // is written; a short one's while it is written.
     const bool long_text = document.text.size() > limits.alt_text;
-    if (long_text) tell_message(document, problems);
+    if (long_text) tell_whole(document, limits, problems);
     if (!long_text || problems.finds_only(0)) {
         const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) {
             if (long_text) {
-                tell_message(document, writer);
+                tell_whole(document, limits, writer);
             } else {
-                tell_message(document, writer, problems);
+                tell_whole(document, limits, writer, problems);
             }
         });
         if (problems.finds_only(bubble_bytes)) return std::nullopt;
@@ -91,7 +106,8 @@ std::optional<std::vector<std::string>> split_into(const R& reading, const LineL
 template <Reading R, class Sink>
 void convert_into(const R& reading, const LineLimits& limits, Sink& sink) {
     DocumentMemory memory;
-    write_document(read_repaired(reading, limits, memory.for_text(reading.input_size())), sink);
+    const Document document = read_repaired(reading, limits, memory.for_text(reading.input_size()));
+    write_message(sink, [&](auto& writer) { tell_whole(document, limits, writer); });
 }
 
 // `split_into` as a list of strings: the message LINE accepts alone, or the

@@ -404,7 +404,9 @@ PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t pos
                                  line::read_repaired(reading_of(arguments), arguments.limits.get(),
                                                      memory.for_text(arguments.conversion.text.size()));
                              return document_str(text_object, document, [&](auto& sink) {
-                                        write_document(document, sink);
+                                        write_message(sink, [&](auto& writer) {
+                                            line::tell_whole(document, arguments.limits.get(), writer);
+                                        });
                                     }).release();
                          });
 }

@@ -144,8 +144,10 @@ public:
         expect(message, NodeKind::Object);
         document().right_to_left = optional_boolean(message, "is_rtl");
         const Node blocks = member(message, "blocks");
-        expect(blocks, NodeKind::Array);
-        with("blocks", [&] { read_blocks(blocks, 0); });
+        with("blocks", [&] {
+            expect(blocks, NodeKind::Array);
+            read_blocks(blocks, 0);
+        });
         builder_.finish();
     }
 
