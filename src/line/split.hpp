@@ -73,41 +73,63 @@ std::vector<std::string> messages_that_fit(const R& reading, const LineLimits& l
     return cut_into_messages(read_repaired(reading, limits, std::pmr::get_default_resource()), limits);
 }
 
-// Writes the message of `reading` as given into `sink`, a fresh JsonSink.
-// Returns nothing when LINE accepts it as it is; else the messages of
-// `messages_that_fit` (what the sink holds is then to be dropped), none when
-// the message shows nothing. `limits` must be valid (see require_valid).
-template <Reading R, class Sink>
-std::optional<std::vector<std::string>> split_into(const R& reading, const LineLimits& limits, Sink& sink) {
+// Writes a message into a string, in one pass: the `Write` of split_into for
+// C++ callers.
+struct StringWrite {
+    std::string json;
+
+    template <class Tell>
+    std::size_t first(Tell&& tell) {
+        json.clear();
+        StringSink sink(json);
+        const std::size_t bubble_bytes = write_message(sink, std::forward<Tell>(tell));
+        sink.flush();
+        return bubble_bytes;
+    }
+    template <class Tell>
+    void last(Tell&& /*tell*/) const noexcept {}
+};
+
+// The messages of `reading` that LINE accepts. When LINE takes its message
+// as given as it is, that message is written by `write` and nothing is
+// returned; else the messages of `messages_that_fit`, none when the message
+// shows nothing. `write.first(tell)` tells the message once (judging it as
+// it goes) and returns its bubble's bytes; `write.last(tell)` is called
+// when LINE takes it, to write it out where the first pass did not (see
+// StringWrite, or the binding's writer into a `str`). `limits` must be
+// valid (see require_valid).
+template <Reading R, class Write>
+std::optional<std::vector<std::string>> split_into(const R& reading, const LineLimits& limits, Write& write) {
     DocumentMemory memory;
     GivenLinks given;
     Document document = reading.read(given, memory.for_text(reading.input_size()));
     if (reading.shows_nothing(document)) return std::vector<std::string>{};
     ProblemFinder problems(limits, false);
+    const auto tell = [&](auto& writer) { tell_whole(document, limits, writer); };
     // A long text's message, which LINE mostly refuses, is judged before it
-    // is written; a short one's while it is written.
+    // is written; a short one's while it is told the first time.
     const bool long_text = document.text.size() > limits.alt_text;
     if (long_text) tell_whole(document, limits, problems);
     if (!long_text || problems.finds_only(0)) {
-        const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) {
-            if (long_text) {
-                tell_whole(document, limits, writer);
-            } else {
-                tell_whole(document, limits, writer, problems);
-            }
-        });
-        if (problems.finds_only(bubble_bytes)) return std::nullopt;
+        const std::size_t bubble_bytes =
+            long_text ? write.first(tell) : write.first([&](auto& writer) { tell_whole(document, limits, writer, problems); });
+        if (problems.finds_only(bubble_bytes)) {
+            write.last(tell);
+            return std::nullopt;
+        }
     }
     return messages_that_fit(reading, limits, document, problems);
 }
 
-// Writes one message of `reading`, repaired for LINE but never cut, into
-// `sink`.
-template <Reading R, class Sink>
-void convert_into(const R& reading, const LineLimits& limits, Sink& sink) {
+// Writes one message of `reading`, repaired for LINE but never cut, with
+// `write` (see split_into).
+template <Reading R, class Write>
+void convert_into(const R& reading, const LineLimits& limits, Write& write) {
     DocumentMemory memory;
     const Document document = read_repaired(reading, limits, memory.for_text(reading.input_size()));
-    write_message(sink, [&](auto& writer) { tell_whole(document, limits, writer); });
+    const auto tell = [&](auto& writer) { tell_whole(document, limits, writer); };
+    write.first(tell);
+    write.last(tell);
 }
 
 // `split_into` as a list of strings: the message LINE accepts alone, or the
@@ -115,13 +137,11 @@ void convert_into(const R& reading, const LineLimits& limits, Sink& sink) {
 template <Reading R>
 std::vector<std::string> split_reading(const R& reading, const LineLimits& limits) {
     require_valid(limits);
-    std::string json;
-    json.reserve(expected_json_size(reading.input_size()));
-    StringSink sink(json);
-    if (auto messages = split_into(reading, limits, sink)) return std::move(*messages);
-    sink.flush();
+    StringWrite write;
+    write.json.reserve(expected_json_size(reading.input_size()));
+    if (auto messages = split_into(reading, limits, write)) return std::move(*messages);
     std::vector<std::string> alone;
-    alone.push_back(std::move(json));
+    alone.push_back(std::move(write.json));
     return alone;
 }
 
@@ -129,12 +149,10 @@ std::vector<std::string> split_reading(const R& reading, const LineLimits& limit
 template <Reading R>
 std::string convert_reading(const R& reading, const LineLimits& limits) {
     require_valid(limits);
-    std::string json;
-    json.reserve(expected_json_size(reading.input_size()));
-    StringSink sink(json);
-    convert_into(reading, limits, sink);
-    sink.flush();
-    return json;
+    StringWrite write;
+    write.json.reserve(expected_json_size(reading.input_size()));
+    convert_into(reading, limits, write);
+    return std::move(write.json);
 }
 
 // MarkdownV2 as this library reads it.

@@ -343,15 +343,6 @@ telegram::EntitiesReading reading_of(const TelegramArguments& arguments) {
     return telegram::EntitiesReading{arguments.conversion.text, arguments.entities.views, arguments.conversion.options};
 }
 
-// The `str` of a message of `document`, read from the `str` `text_object`, as
-// `write(sink)` writes it: as wide as the text's characters, or the
-// document's own (repaired labels and URIs) where those are wider.
-template <class Write>
-Owned document_str(PyObject* text_object, const Document& document, Write&& write) {
-    const Py_UCS4 widest = std::max<Py_UCS4>(max_char_value(text_object), widest_code_point(document.strings));
-    return write_str_up_to(widest, expected_json_size(document.text.size()), std::forward<Write>(write));
-}
-
 PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -378,7 +369,7 @@ PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
 }
 
 // Binds a call of `convert` or `split` as `description` says and returns
-// `work(text_object, arguments)`, with the library's refusals raised as
+// `work(arguments)`, with the library's refusals raised as
 // ValueError.
 template <class Work>
 PyObject* telegram_call(const FunctionDescription& description, PyObject* const* args, Py_ssize_t positional_count,
@@ -390,45 +381,30 @@ PyObject* telegram_call(const FunctionDescription& description, PyObject* const*
         }
         TelegramArguments arguments;
         if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
-        return refusals_as_value_errors([&] { return work(slots[0], arguments); });
+        return refusals_as_value_errors([&] { return work(arguments); });
     });
 }
 
 PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                        PyObject* keyword_names) noexcept {
     return telegram_call(CONVERT_PARAMETERS, args, positional_count, keyword_names,
-                         [](PyObject* text_object, const TelegramArguments& arguments) {
+                         [](const TelegramArguments& arguments) {
                              arguments.limits.require_valid();
-                             DocumentMemory memory;
-                             const Document document =
-                                 line::read_repaired(reading_of(arguments), arguments.limits.get(),
-                                                     memory.for_text(arguments.conversion.text.size()));
-                             return document_str(text_object, document, [&](auto& sink) {
-                                        write_message(sink, [&](auto& writer) {
-                                            line::tell_whole(document, arguments.limits.get(), writer);
-                                        });
-                                    }).release();
+                             StrWrite write;
+                             line::convert_into(reading_of(arguments), arguments.limits.get(), write);
+                             return std::move(write).take().release();
                          });
 }
 
 PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return telegram_call(SPLIT_PARAMETERS, args, positional_count, keyword_names,
-                         [](PyObject* text_object, const TelegramArguments& arguments) {
-        arguments.limits.require_valid();
-        const ConversionArguments& conversion = arguments.conversion;
-        // The message LINE takes as it is holds the text's characters and the
-        // links' URIs.
-        Py_UCS4 widest = max_char_value(text_object);
-        for (const telegram::EntityView& entity : arguments.entities.views) {
-            if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
-        }
-        std::optional<std::vector<std::string>> messages;
-        Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
-            messages = line::split_into(reading_of(arguments), arguments.limits.get(), sink);
-        });
-        return split_result(messages, std::move(passing)).release();
-    });
+                         [](const TelegramArguments& arguments) {
+                             arguments.limits.require_valid();
+                             StrWrite write;
+                             const auto messages = line::split_into(reading_of(arguments), arguments.limits.get(), write);
+                             return split_result(messages, std::move(write).take()).release();
+                         });
 }
 
 // A node of a rich message given as Python objects: dicts read by key,
@@ -526,7 +502,10 @@ PyObject* call_convert_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_
                             PyObject* keyword_names) noexcept {
     return rich_call(CONVERT_RICH_PARAMETERS, args, positional_count, keyword_names,
                      [](const auto& reading, const LineLimits& limits) {
-                         return new_str(line::convert_reading(reading, limits));
+                         line::require_valid(limits);
+                         StrWrite write;
+                         line::convert_into(reading, limits, write);
+                         return std::move(write).take();
                      });
 }
 
@@ -534,7 +513,10 @@ PyObject* call_split_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t 
                           PyObject* keyword_names) noexcept {
     return rich_call(SPLIT_RICH_PARAMETERS, args, positional_count, keyword_names,
                      [](const auto& reading, const LineLimits& limits) {
-                         return message_list(line::split_reading(reading, limits));
+                         line::require_valid(limits);
+                         StrWrite write;
+                         const auto messages = line::split_into(reading, limits, write);
+                         return split_result(messages, std::move(write).take());
                      });
 }
 
