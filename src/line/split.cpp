@@ -319,7 +319,8 @@ struct Cut {
 
 class Cutter {
 public:
-    Cutter(const Document& document, const LineLimits& limits) : document_(document), limits_(limits) {}
+    Cutter(const Document& document, const LineLimits& limits, CutSearch search)
+        : document_(document), limits_(limits), search_(search) {}
 
     std::vector<std::string> messages() const {
         std::vector<std::string> out;
@@ -459,7 +460,18 @@ private:
     // Where to end a message from `start` that cannot take the character or
     // button at `overflow` too: the places before it are walked in order.
     Cut cut_before(Place start, Place overflow) const {
-        if (const auto place = cut_in_ascii(start, overflow)) return Cut{*place};
+        if (search_ == CutSearch::Fast) {
+            if (const auto place = cut_in_ascii(start, overflow)) return Cut{*place};
+        }
+        if (search_ == CutSearch::Fast && !has_blocks_) {
+            if (const auto place = cut_at_white_space(start, overflow)) return Cut{*place};
+        }
+        return walk_to_cut(start, overflow);
+    }
+
+    // cut_before by walking the places before `overflow` in order: the
+    // reference for the searches that find the same place faster.
+    Cut walk_to_cut(Place start, Place overflow) const {
         CutPlaces places(start);
         GraphemeBreaks breaks;
         for (Place at = start;; at = Place{at.item + 1, 0}) {
@@ -585,6 +597,133 @@ private:
         return std::nullopt;
     }
 
+    // What a walk backwards through a message meets: a character (as the
+    // forward walk reads the text, a malformed byte alone), a button or
+    // separator between characters, or the message's start.
+    struct Back {
+        enum class What : std::uint8_t { Character, Between, Start };
+        What what = What::Start;
+        Place place;
+        char32_t value = 0;
+        bool standalone = false;  // a standalone button: a cluster starts after it
+
+        bool white() const noexcept { return what == What::Character && is_white_space(value); }
+    };
+
+    // What comes before `at` in the message from `start`.
+    Back back_from(Place start, Place at) const {
+        while (at != start) {
+            if (at.offset == 0) {
+                const Item& item = items()[at.item - 1];
+                if (item.kind == Item::Kind::Button || item.kind == Item::Kind::Separator) {
+                    return Back{Back::What::Between, Place{at.item - 1, 0}, 0,
+                                item.kind == Item::Kind::Button && item.standalone};
+                }
+                const bool has_characters = item.kind == Item::Kind::Shown || item.kind == Item::Kind::Hidden;
+                at = Place{at.item - 1, has_characters ? item.size() : 0};
+                continue;
+            }
+            const std::string_view text = characters(at.item);
+            std::size_t lead = at.offset - 1;
+            if (static_cast<unsigned char>(text[lead]) < 0x80) {
+                return Back{Back::What::Character, Place{at.item, lead}, static_cast<unsigned char>(text[lead])};
+            }
+            const std::size_t least = at.item == start.item ? start.offset : 0;
+            while (lead > least && at.offset - lead < 4 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
+                --lead;
+            }
+            // A sequence that does not end here leaves the byte before it
+            // a character of its own.
+            const CodePoint point = first_code_point(text.substr(lead));
+            if (lead + point.length != at.offset) return Back{Back::What::Character, Place{at.item, at.offset - 1}, 0xFFFD};
+            return Back{Back::What::Character, Place{at.item, lead}, point.value};
+        }
+        return Back{Back::What::Start, start};
+    }
+
+    // True when a grapheme cluster starts at the white-space character
+    // `white` in the message from `start`: as the forward walk finds it,
+    // whose state (for a white-space character) only the character before
+    // it sets, or a standalone button or the message's start.
+    bool starts_cluster(Place start, const Back& white) const {
+        for (Back before = back_from(start, white.place);; before = back_from(start, before.place)) {
+            if (before.what == Back::What::Character) return !joins_cluster(before.value, white.value);
+            if (before.what == Back::What::Start || before.standalone) return true;
+        }
+    }
+
+    // True when a line feed stands from `start` up to the character at
+    // `overflow`, that one included.
+    bool holds_line_feed(Place start, Place overflow) const {
+        for (std::size_t i = start.item; i <= overflow.item; ++i) {
+            const Item& item = items()[i];
+            if (item.kind != Item::Kind::Shown && item.kind != Item::Kind::Hidden) continue;
+            const std::string_view text = characters(i).substr(
+                i == start.item ? start.offset : 0,
+                i == overflow.item ? overflow.offset + 1 - (i == start.item ? start.offset : 0) : std::string_view::npos);
+            if (text.find('\n') != std::string_view::npos) return true;
+        }
+        return false;
+    }
+
+    // cut_before for a message without blocks, found from `overflow`
+    // backwards, as the forward walk finds it: the start of the last run of
+    // white space with a paragraph break, else with a line feed, else of
+    // the last run (runs of whole clusters: a white-space character that a
+    // mark joins is none, and a run starts at a cluster's start). Nothing
+    // when the message holds no white space.
+    std::optional<Place> cut_at_white_space(Place start, Place overflow) const {
+        const Item& last_item = items()[overflow.item];
+        if (last_item.kind != Item::Kind::Shown && last_item.kind != Item::Kind::Hidden) return std::nullopt;
+        const bool line_feeds = holds_line_feed(start, overflow);
+        std::optional<Place> line, space;
+        // The element after the one read: none past the character at
+        // `overflow`, the last the walk reads.
+        Back after{Back::What::Between, overflow};
+        Place at{overflow.item, overflow.offset + first_code_point(characters(overflow.item).substr(overflow.offset)).length};
+        std::vector<Back> run;  // backwards
+        while (true) {
+            const Back back = back_from(start, at);
+            if (back.what == Back::What::Start) break;
+            if (!back.white()) {
+                after = back;
+                at = back.place;
+                continue;
+            }
+            run.assign(1, back);
+            for (Back before = back_from(start, back.place); before.white(); before = back_from(start, before.place)) {
+                run.push_back(before);
+            }
+            at = run.back().place;
+            // The run starts at its first character that starts a cluster,
+            // other than the message's first; within it only CR LF joins.
+            std::size_t first = run.size();
+            for (std::size_t k = run.size(); k-- > 0;) {
+                const bool cluster_starts =
+                    k + 1 < run.size() ? !joins_cluster(run[k + 1].value, run[k].value) : starts_cluster(start, run[k]);
+                if (cluster_starts && run[k].place != start) {
+                    first = k;
+                    break;
+                }
+            }
+            if (first == run.size()) continue;
+            const Place run_start = run[first].place;
+            std::size_t feeds = 0;
+            for (std::size_t k = 0; k <= first; ++k) feeds += run[k].value == '\n' ? 1u : 0u;
+            if (feeds >= 2) return run_start;
+            if (feeds == 1 && !line) line = run_start;
+            // A run of one character that the character after it joins is
+            // no white space to cut at.
+            const bool joined = first == 0 && after.what == Back::What::Character && joins_cluster(run[0].value, after.value);
+            if (!joined && !space) {
+                space = run_start;
+                if (!line_feeds) return space;
+            }
+        }
+        if (line) return line;
+        return space;
+    }
+
     // Where a message ends that cannot take what starts at `here`; a message
     // takes at least that (ending at `after`) when nothing else fits.
     static Cut cut(const CutPlaces& places, Place start, Place here, Place after) {
@@ -623,7 +762,7 @@ private:
         for (auto point = code_point_at(at); point && is_white_space(point->value);) {
             Place next{at.item, at.offset + point->length};
             const auto following = code_point_at(next);
-            if (following && !is_white_space(following->value) && joins_white_space(point->value, following->value)) {
+            if (following && !is_white_space(following->value) && joins_cluster(point->value, following->value)) {
                 break;
             }
             at = next;
@@ -671,6 +810,10 @@ private:
 
     const Document& document_;
     const LineLimits& limits_;
+    CutSearch search_;
+    // Frames of blocks, between which a message ends first: found walking.
+    bool has_blocks_ = std::any_of(document_.frames.begin(), document_.frames.end(),
+                                   [](const Frame& frame) { return frame.block; });
 };
 
 }  // namespace
@@ -685,8 +828,8 @@ std::string labels_as_alt_text(const Document& document, Place begin, Place end,
     return shorten_to_utf16(labels, limits.alt_text);
 }
 
-std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits) {
-    return Cutter(document, limits).messages();
+std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits, CutSearch search) {
+    return Cutter(document, limits, search).messages();
 }
 
 }  // namespace line

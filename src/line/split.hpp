@@ -47,9 +47,15 @@ void tell_whole(const Document& document, const LineLimits& limits, Outs&... out
     tell_message(document, Place{}, end, {}, labels, outs...);
 }
 
+// How the cutter finds where a message ends: quickly (searching white space
+// from the end), or by walking every place of it in order. Both find the
+// same; the walk is the reference that tests hold the search to.
+enum class CutSearch : bool { Fast, Walking };
+
 // The messages that `document` is cut into, each of which LINE accepts when
 // the document's links and labels are repaired (repair.hpp).
-std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits);
+std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits,
+                                           CutSearch search = CutSearch::Fast);
 
 // The document of `reading` with LINE's repairs made.
 template <Reading R>
