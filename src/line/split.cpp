@@ -98,7 +98,6 @@ const BubbleSizes& bubble_sizes() {
     return sizes;
 }
 
-// The frames open at a place of a document, outermost first.
 using OpenFrames = std::vector<std::uint32_t>;
 
 // Measures one message as items are added to it, exactly as it will be
@@ -322,14 +321,14 @@ public:
     Cutter(const Document& document, const LineLimits& limits, CutSearch search)
         : document_(document), limits_(limits), search_(search) {}
 
-    std::vector<std::string> messages() const {
-        std::vector<std::string> out;
+    std::vector<Part> parts() const {
+        std::vector<Part> out;
         Place start{};
         OpenFrames open;
         std::optional<Stretch> header;
         while (start.item < items().size()) {
             const Cut cut = message_end(start, open, header);
-            if (shows_anything(start, cut.place)) out.push_back(message(start, cut.place, open, header));
+            if (shows_anything(start, cut.place)) out.push_back(part(start, cut.place, open, header));
             const Place next = skip_white_space(cut.place);
             advance(open, start, next);
             header = cut.between_blocks ? header_before(next, open) : std::nullopt;
@@ -789,23 +788,16 @@ private:
         return shown;
     }
 
-    // The message of the document from `start` to `end`, where `open` are
+    // The part of the document from `start` to `end`, where `open` are
     // open, with the header rows `header` atop it.
-    std::string message(Place start, Place end, const OpenFrames& open, const std::optional<Stretch>& header) const {
-        std::vector<Stretch> stretches;
-        if (header) stretches.push_back(*header);
-        stretches.push_back(Stretch{start, end});
-        std::string alt_text;
-        for (const Stretch& stretch : stretches) alt_text.append(text_of(stretch));
-        if (alt_text.empty()) alt_text = labels_as_alt_text(document_, start, end, limits_);
-        std::string json;
-        StringSink sink(json);
-        write_message(sink, [&](auto& writer) {
-            tell_message(document_, std::span<const Stretch>(stretches), std::span<const std::uint32_t>(open), alt_text,
-                         writer);
-        });
-        sink.flush();
-        return json;
+    Part part(Place start, Place end, const OpenFrames& open, const std::optional<Stretch>& header) const {
+        Part out;
+        if (header) out.stretches.push_back(*header);
+        out.stretches.push_back(Stretch{start, end});
+        out.open = open;
+        for (const Stretch& stretch : out.stretches) out.alt_text.append(text_of(stretch));
+        if (out.alt_text.empty()) out.alt_text = labels_as_alt_text(document_, start, end, limits_);
+        return out;
     }
 
     const Document& document_;
@@ -828,8 +820,14 @@ std::string labels_as_alt_text(const Document& document, Place begin, Place end,
     return shorten_to_utf16(labels, limits.alt_text);
 }
 
+std::vector<Part> cut_into_parts(const Document& document, const LineLimits& limits, CutSearch search) {
+    return Cutter(document, limits, search).parts();
+}
+
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits, CutSearch search) {
-    return Cutter(document, limits, search).messages();
+    StringWrite write;
+    for (const Part& part : cut_into_parts(document, limits, search)) write.part(document, part);
+    return std::move(write.messages);
 }
 
 }  // namespace line

@@ -52,37 +52,37 @@ void tell_whole(const Document& document, const LineLimits& limits, Outs&... out
 // same; the walk is the reference that tests hold the search to.
 enum class CutSearch : bool { Fast, Walking };
 
-// The messages that `document` is cut into, each of which LINE accepts when
+// One message of a document cut: the stretches it tells (a table's header
+// rows repeated, then its own), the frames open where it starts (outermost
+// first), and its altText.
+struct Part {
+    std::vector<Stretch> stretches;
+    std::vector<std::uint32_t> open;
+    std::string alt_text;
+};
+
+// Tells `outs` the message of `part` of `document`.
+template <MessageOut... Outs>
+void tell_part(const Document& document, const Part& part, Outs&... outs) {
+    tell_message(document, std::span<const Stretch>(part.stretches), std::span<const std::uint32_t>(part.open),
+                 part.alt_text, outs...);
+}
+
+// The parts that `document` is cut into, each of which LINE accepts when
 // the document's links and labels are repaired (repair.hpp).
+std::vector<Part> cut_into_parts(const Document& document, const LineLimits& limits,
+                                 CutSearch search = CutSearch::Fast);
+
+// The messages of those parts, as strings.
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits,
                                            CutSearch search = CutSearch::Fast);
 
-// The document of `reading` with LINE's repairs made.
-template <Reading R>
-Document read_repaired(const R& reading, const LineLimits& limits, std::pmr::memory_resource* memory) {
-    RepairedLinks repaired(limits);
-    return reading.read(repaired, memory);
-}
-
-// The messages of a reading whose document as given, `given`, LINE refuses
-// for what `problems` found, repaired and cut so that each passes. Where the
-// repairs would change no more than leave out empty spans, `given` is cut
-// itself, without reading the input again.
-template <Reading R>
-std::vector<std::string> messages_that_fit(const R& reading, const LineLimits& limits, Document& given,
-                                           const ProblemFinder& problems) {
-    using enum ProblemCode;
-    if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(given, limits)) {
-        std::erase_if(given.items, [](const Item& item) { return item.kind == Item::Kind::Shown && item.size() == 0; });
-        return cut_into_messages(given, limits);
-    }
-    return cut_into_messages(read_repaired(reading, limits, std::pmr::get_default_resource()), limits);
-}
-
-// Writes a message into a string, in one pass: the `Write` of split_into for
-// C++ callers.
+// Writes messages into strings: the `Write` of split_into for C++ callers.
+// A whole message is written in one pass, judged as it is written; parts
+// go to `messages`.
 struct StringWrite {
     std::string json;
+    std::vector<std::string> messages;
 
     template <class Tell>
     std::size_t first(Tell&& tell) {
@@ -94,22 +94,53 @@ struct StringWrite {
     }
     template <class Tell>
     void last(Tell&& /*tell*/) const noexcept {}
+    void part(const Document& document, const Part& part) {
+        std::string& out = messages.emplace_back();
+        StringSink sink(out);
+        write_message(sink, [&](auto& writer) { tell_part(document, part, writer); });
+        sink.flush();
+    }
 };
 
-// The messages of `reading` that LINE accepts. When LINE takes its message
-// as given as it is, that message is written by `write` and nothing is
-// returned; else the messages of `messages_that_fit`, none when the message
-// shows nothing. `write.first(tell)` tells the message once (judging it as
-// it goes) and returns its bubble's bytes; `write.last(tell)` is called
-// when LINE takes it, to write it out where the first pass did not (see
-// StringWrite, or the binding's writer into a `str`). `limits` must be
-// valid (see require_valid).
+// The document of `reading` with LINE's repairs made.
+template <Reading R>
+Document read_repaired(const R& reading, const LineLimits& limits, std::pmr::memory_resource* memory) {
+    RepairedLinks repaired(limits);
+    return reading.read(repaired, memory);
+}
+
+// Writes with `write` the messages of a reading whose document as given,
+// `given`, LINE refuses for what `problems` found, repaired and cut so that
+// each passes. Where the repairs would change no more than leave out empty
+// spans, `given` is cut itself, without reading the input again.
 template <Reading R, class Write>
-std::optional<std::vector<std::string>> split_into(const R& reading, const LineLimits& limits, Write& write) {
+void write_parts(const R& reading, const LineLimits& limits, Document& given, const ProblemFinder& problems,
+                 Write& write) {
+    using enum ProblemCode;
+    const auto write_parts_of = [&](const Document& document) {
+        for (const Part& part : cut_into_parts(document, limits)) write.part(document, part);
+    };
+    if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(given, limits)) {
+        std::erase_if(given.items, [](const Item& item) { return item.kind == Item::Kind::Shown && item.size() == 0; });
+        return write_parts_of(given);
+    }
+    write_parts_of(read_repaired(reading, limits, std::pmr::get_default_resource()));
+}
+
+// Writes with `write` the messages of `reading` that LINE accepts: true when
+// LINE takes its message as given as it is, which `write` then holds whole;
+// false when it holds the parts of write_parts, none when the message shows
+// nothing. `write.first(tell)` tells the message once (judging it as it
+// goes) and returns its bubble's bytes; `write.last(tell)` is called when
+// LINE takes it, to write it where the first pass did not; `write.part` gets
+// each part otherwise (see StringWrite, or the binding's writer into `str`s).
+// `limits` must be valid (see require_valid).
+template <Reading R, class Write>
+bool split_into(const R& reading, const LineLimits& limits, Write& write) {
     DocumentMemory memory;
     GivenLinks given;
     Document document = reading.read(given, memory.for_text(reading.input_size()));
-    if (reading.shows_nothing(document)) return std::vector<std::string>{};
+    if (reading.shows_nothing(document)) return false;
     ProblemFinder problems(limits, false);
     const auto tell = [&](auto& writer) { tell_whole(document, limits, writer); };
     // A long text's message, which LINE mostly refuses, is judged before it
@@ -121,10 +152,11 @@ std::optional<std::vector<std::string>> split_into(const R& reading, const LineL
             long_text ? write.first(tell) : write.first([&](auto& writer) { tell_whole(document, limits, writer, problems); });
         if (problems.finds_only(bubble_bytes)) {
             write.last(tell);
-            return std::nullopt;
+            return true;
         }
     }
-    return messages_that_fit(reading, limits, document, problems);
+    write_parts(reading, limits, document, problems, write);
+    return false;
 }
 
 // Writes one message of `reading`, repaired for LINE but never cut, with
@@ -145,7 +177,7 @@ std::vector<std::string> split_reading(const R& reading, const LineLimits& limit
     require_valid(limits);
     StringWrite write;
     write.json.reserve(expected_json_size(reading.input_size()));
-    if (auto messages = split_into(reading, limits, write)) return std::move(*messages);
+    if (!split_into(reading, limits, write)) return std::move(write.messages);
     std::vector<std::string> alone;
     alone.push_back(std::move(write.json));
     return alone;

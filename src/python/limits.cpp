@@ -84,19 +84,4 @@ std::optional<PyErr> read_limits(PyObject* object, LineLimits& out, std::string_
     return std::nullopt;
 }
 
-Owned message_list(const std::vector<std::string>& messages) {
-    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(messages.size())));
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_str(messages[i]).release());
-    }
-    return list;
-}
-
-Owned split_result(const std::optional<std::vector<std::string>>& messages, Owned passing) {
-    if (messages) return message_list(*messages);
-    Owned list = expect_object(PyList_New(1));
-    PyList_SET_ITEM(list.get(), 0, passing.release());
-    return list;
-}
-
 }  // namespace quenra::python

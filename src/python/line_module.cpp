@@ -72,9 +72,8 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             limits.require_valid();
             const ConversionArguments& arguments = *conversion;
             StrWrite write;
-            const auto messages =
-                line::split_into(line::MarkdownReading{arguments.text, arguments.options}, limits.get(), write);
-            return split_result(messages, std::move(write).take()).release();
+            line::split_into(line::MarkdownReading{arguments.text, arguments.options}, limits.get(), write);
+            return std::move(write).messages().release();
         });
     });
 }

@@ -162,6 +162,22 @@ Owned new_str_for(const StrMeasure& measure) {
     return Owned::steal(str);
 }
 
+Owned StrWrite::messages() && {
+    if (whole_) {
+        parts_.clear();
+        parts_.push_back(std::move(whole_));
+    }
+    Owned list = Owned::steal(PyList_New(static_cast<Py_ssize_t>(parts_.size())));
+    if (!list) {
+        PyErr_Clear();
+        throw std::bad_alloc();
+    }
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), parts_[i].release());
+    }
+    return list;
+}
+
 template class StrSink<Py_UCS1>;
 template class StrSink<Py_UCS2>;
 template class StrSink<Py_UCS4>;

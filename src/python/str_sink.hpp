@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "flex/json_writer.hpp"
 #include "flex/write.hpp"
@@ -137,12 +138,14 @@ Owned write_measured(const StrMeasure& measure, Write&& write) {
     return str;
 }
 
-// Writes a message into a new `str` in two passes: the `Write` of
-// line::split_into. `first(tell)` tells the message once, measuring it, and
-// returns its bubble's bytes; `last(tell)` tells it again into the `str`,
-// which `take` then gives. `tell(writer)` tells a MessageWriter of any sink
-// the same message each time (and may tell other MessageOuts too, such as
-// LINE's rules, the first time).
+// Writes messages into new `str`s, each in two passes: the `Write` of
+// line::split_into. `first(tell)` tells the whole message once, measuring
+// it, and returns its bubble's bytes; `last(tell)` tells it again into its
+// `str`. `tell(writer)` tells a MessageWriter of any sink the same message
+// each time (and may tell other MessageOuts too, such as LINE's rules, the
+// first time). `part(document, part)` writes the message of a part of a
+// document cut. `take` gives the one message written whole, `messages` a
+// list of what was written.
 class StrWrite {
 public:
     template <class Tell>
@@ -151,13 +154,24 @@ public:
     }
     template <class Tell>
     void last(Tell&& tell) {
-        str_ = write_measured(measure_, [&](auto& sink) { write_message(sink, tell); });
+        whole_ = write_measured(measure_, [&](auto& sink) { write_message(sink, tell); });
     }
-    Owned take() && { return std::move(str_); }
+    template <class Document, class Part>
+    void part(const Document& document, const Part& part) {
+        StrMeasure measure;
+        const auto tell = [&](auto& writer) { tell_part(document, part, writer); };
+        write_message(measure, tell);
+        parts_.push_back(write_measured(measure, [&](auto& sink) { write_message(sink, tell); }));
+    }
+
+    Owned take() && { return std::move(whole_); }
+    // A list of the message written whole, or else of the parts.
+    Owned messages() &&;
 
 private:
     StrMeasure measure_;
-    Owned str_;
+    Owned whole_;
+    std::vector<Owned> parts_;
 };
 
 // The `str` of the message that `tell(writer)` tells, told twice.

@@ -402,8 +402,8 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
                          [](const TelegramArguments& arguments) {
                              arguments.limits.require_valid();
                              StrWrite write;
-                             const auto messages = line::split_into(reading_of(arguments), arguments.limits.get(), write);
-                             return split_result(messages, std::move(write).take()).release();
+                             line::split_into(reading_of(arguments), arguments.limits.get(), write);
+                             return std::move(write).messages().release();
                          });
 }
 
@@ -515,8 +515,8 @@ PyObject* call_split_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t 
                      [](const auto& reading, const LineLimits& limits) {
                          line::require_valid(limits);
                          StrWrite write;
-                         const auto messages = line::split_into(reading, limits, write);
-                         return split_result(messages, std::move(write).take());
+                         line::split_into(reading, limits, write);
+                         return std::move(write).messages();
                      });
 }
 
