@@ -67,10 +67,30 @@ venv_python() {
     local version=$1
     shift
     if runs_in_forky "$version"; then
-        in_forky "$(venv_of "$version")/bin/python" "$@"
+        # Its tools first on PATH, as where it runs here (scripts/test puts .venv's there).
+        in_forky env PATH="$(venv_of "$version")/bin:/usr/local/bin:/usr/bin:/bin" "$(venv_of "$version")/bin/python" "$@"
     else
         "$(venv_of "$version")/bin/python" "$@"
     fi
+}
+
+# Prints a Python of version $1 that runs on this machine, with pip, to build
+# for that version: its virtual environment's, or for the versions whose
+# tests run in the forky root, a virtual environment of the copy of forky's
+# interpreter that runs here (find_python), kept with it in the cache.
+build_python() {
+    local version=$1
+    if ! runs_in_forky "$version"; then
+        ensure_venv "$version" && echo "$(venv_of "$version")/bin/python"
+        return
+    fi
+    local venv=$QUENRA_CACHE/build-venv-$version python
+    if [ ! -x "$venv/bin/python" ] || ! "$venv/bin/python" -c "$(version_test "$version")" 2>/dev/null; then
+        python=$(find_python "$version") || return 1
+        rm -rf "$venv"
+        "$python" -m venv "$venv" >&2 || return 1
+    fi
+    echo "$venv/bin/python"
 }
 
 # Installs the named Debian packages that are not installed yet.
