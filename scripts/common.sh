@@ -238,7 +238,7 @@ ensure_forky_root() {
 # configuration that lists the suites serving it.
 python313_source() {
     local source=$QUENRA_CACHE/python3.13-source apt=$QUENRA_CACHE/apt
-    if [ ! -x "$source/configure" ]; then
+    if [ ! -f "$source/.quenra-complete" ]; then
         log "fetching Debian's python3.13 source package"
         rm -rf "$apt" "$source"
         mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/download"
@@ -252,6 +252,7 @@ python313_source() {
         # uploader's key: the archive's signed index vouches for the files.)
         dpkg-source --skip-patches -x "$apt"/download/python3.13_*.dsc "$source" >/dev/null 2>&1 || return 1
         rm -rf "$apt" "$QUENRA_CACHE"/python3.13_*
+        touch "$source/.quenra-complete"
     fi
     echo "$source"
 }
@@ -261,7 +262,7 @@ python313_source() {
 # same for ThreadSanitizer (scripts/stress).
 ensure_built_python() {
     local name=$1 prefix=$QUENRA_CACHE/python$1
-    [ -x "$prefix/bin/python3.13t" ] && return 0
+    [ -f "$prefix/.quenra-built" ] && return 0
     local options=(--disable-gil)
     [ "$name" != 3.13t-tsan ] || options+=(--with-thread-sanitizer)
     ensure_apt build-essential pkg-config dpkg-dev libssl-dev zlib1g-dev libffi-dev libbz2-dev liblzma-dev \
@@ -277,4 +278,5 @@ ensure_built_python() {
         return 1
     fi
     rm -rf "$build"
+    touch "$prefix/.quenra-built"
 }
