@@ -88,7 +88,13 @@ build_python() {
     if [ ! -x "$venv/bin/python" ] || ! "$venv/bin/python" -c "$(version_test "$version")" 2>/dev/null; then
         python=$(find_python "$version") || return 1
         rm -rf "$venv"
-        "$python" -m venv "$venv" >&2 || return 1
+        # Debian's ensurepip takes pip from /usr/share/python-wheels, which
+        # here is this machine's (too old for forky's Pythons): pip comes from
+        # the root's own wheel instead.
+        "$python" -m venv --without-pip "$venv" >&2 || return 1
+        local wheel
+        wheel=$(echo "$QUENRA_FORKY_ROOT"/usr/share/python-wheels/pip-*.whl)
+        "$venv/bin/python" "$wheel/pip" install -q --no-index "$wheel" >&2 || return 1
     fi
     echo "$venv/bin/python"
 }
@@ -119,7 +125,9 @@ ensure_build_deps() {
 ensure_venv() {
     local version=${1:-3.13} venv
     venv=$(venv_of "$version")
-    if [ ! -e "$venv/bin/python" ] || ! venv_python "$version" -c "$(version_test "$version")" 2>/dev/null; then
+    # (A forky environment's python links to the root's interpreter: it is
+    # asked inside the root.)
+    if ! venv_python "$version" -c "$(version_test "$version")" 2>/dev/null; then
         rm -rf "$venv"
         if runs_in_forky "$version"; then
             ensure_forky_root
