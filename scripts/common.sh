@@ -171,9 +171,9 @@ ensure_dev_tools() {
 
 # Debian's testing suite, with python3.14 and python3.15, in a minimal root:
 # the interpreters, their headers (which the extension is built against on
-# this machine), the build tools that packages compiled on installation need,
-# and the C library they all need. Made once with debootstrap (about three
-# minutes and 1.2 GB), remade when the package list changes.
+# this machine), a C++ compiler (the test of the build's configure step runs
+# CMake there) and the C library they all need. Made once with debootstrap
+# (about two minutes and 0.8 GB), remade when the package list changes.
 QUENRA_FORKY_ROOT=$QUENRA_CACHE/forky
 FORKY_PACKAGES=(python3.14 python3.14-venv python3.14-dev python3.15 python3.15-venv python3.15-dev
     build-essential ca-certificates)
