@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "python/boundary.hpp"
+#include "python/snapshot.hpp"
 
 namespace quenra::python {
 
@@ -41,12 +42,12 @@ Result<std::vector<std::string>> uri_schemes(PyObject* value) {
     constexpr std::string_view MESSAGE = "uri_schemes must be a sequence of str, not ";
     if (PyUnicode_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "a single str");
     if (!PySequence_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "'" + type_name(value) + "'");
-    const Owned items = Owned::steal(PySequence_Fast(value, "uri_schemes must be a sequence of str"));
+    const Owned items = snapshot(value, "uri_schemes must be a sequence of str");
     if (!items) return PyErr::fetch();
     std::vector<std::string> schemes;
-    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
     for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PySequence_Fast_GET_ITEM(items.get(), i);
+        PyObject* item = PyTuple_GET_ITEM(items.get(), i);
         if (!PyUnicode_Check(item)) {
             return PyErr::type_error("uri_schemes[" + std::to_string(i) + "] must be a str, not '" + type_name(item) +
                                      "'");

@@ -13,6 +13,7 @@
 #include "python/boundary.hpp"
 #include "python/limits.hpp"
 #include "python/module.hpp"
+#include "python/snapshot.hpp"
 #include "python/str_sink.hpp"
 #include "line/split.hpp"
 #include "telegram/document.hpp"
@@ -82,39 +83,45 @@ PyObject* datetime_class() {
     });
 }
 
-// Where telegram.Entity, a dataclass with slots, keeps each field in an
-// instance: read and written there directly, as its own descriptors do.
-std::array<Py_ssize_t, DateTimeFormat + 1> entity_slots;
+// The members of telegram.Entity, a dataclass with slots, that hold each
+// field in an instance: read and written there directly, as its own
+// descriptors do. Their descriptors are kept, with the class.
+std::array<PyMemberDef*, DateTimeFormat + 1> entity_members;
 
 PyTypeObject* entity_class() {
     return reinterpret_cast<PyTypeObject*>(entity_class_cache.get([] {
         const Owned module = expect_object(PyImport_ImportModule("quenra.telegram"));
         Owned type = expect_object(PyObject_GetAttrString(module.get(), "Entity"));
-        for (std::size_t field = 0; field < entity_slots.size(); ++field) {
-            PyObject* descriptor = PyDict_GetItemString(reinterpret_cast<PyTypeObject*>(type.get())->tp_dict,
-                                                        FIELD_NAMES[field]);
-            if (!descriptor || !Py_IS_TYPE(descriptor, &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
-            entity_slots[field] = reinterpret_cast<PyMemberDescrObject*>(descriptor)->d_member->offset;
+        for (std::size_t field = 0; field < entity_members.size(); ++field) {
+            Owned descriptor = Owned::steal(PyObject_GetAttrString(type.get(), FIELD_NAMES[field]));
+            if (!descriptor || !Py_IS_TYPE(descriptor.get(), &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
+            entity_members[field] = reinterpret_cast<PyMemberDescrObject*>(descriptor.release())->d_member;
         }
         return type.release();
     }));
 }
 
-// The field of an entity of exactly telegram.Entity: a borrowed reference.
+// Where an instance of exactly telegram.Entity keeps `field`.
 PyObject*& entity_slot(PyObject* entity, Field field) noexcept {
-    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(entity) + entity_slots[field]);
+    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(entity) + entity_members[field]->offset);
 }
 
 // `field` of an entity given as a telegram.Entity, a dict (by key) or any
-// object (by attribute); nothing when it has none.
+// object (by attribute); nothing when it has none. A strong reference, read
+// as the interpreter reads it where other threads may set it.
 Result<Owned> field_of(PyObject* entity, Field field) {
-    if (Py_IS_TYPE(entity, entity_class()) && field < static_cast<Field>(entity_slots.size())) {
-        return Owned::borrow(entity_slot(entity, field));
+    if (Py_IS_TYPE(entity, entity_class()) && field < static_cast<Field>(entity_members.size())) {
+        Owned value = Owned::steal(PyMember_GetOne(reinterpret_cast<const char*>(entity), entity_members[field]));
+        if (!value) {
+            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
+            PyErr_Clear();  // a slot never set
+        }
+        return value;
     }
     if (PyDict_Check(entity)) {
-        PyObject* value = PyDict_GetItemWithError(entity, field_name(field));
-        if (!value && PyErr_Occurred()) return PyErr::fetch();
-        return Owned::borrow(value);
+        Owned value;
+        if (dict_item(entity, field_name(field), value) < 0) return PyErr::fetch();
+        return value;
     }
     Owned value = Owned::steal(PyObject_GetAttr(entity, field_name(field)));
     if (!value) {
@@ -279,12 +286,12 @@ std::optional<PyErr> read_entity(PyObject* item, std::size_t index, EntityViews&
 // iterable of entities.
 std::optional<PyErr> read_entities(PyObject* slot, EntityViews& out) {
     if (!slot || slot == Py_None) return std::nullopt;
-    const Owned items = Owned::steal(PySequence_Fast(slot, "entities must be an iterable of entities or None"));
+    const Owned items = snapshot(slot, "entities must be an iterable of entities or None");
     if (!items) return PyErr::fetch();
-    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
     out.views.reserve(static_cast<std::size_t>(count));
     for (Py_ssize_t i = 0; i < count; ++i) {
-        if (auto error = read_entity(PySequence_Fast_GET_ITEM(items.get(), i), static_cast<std::size_t>(i), out)) {
+        if (auto error = read_entity(PyTuple_GET_ITEM(items.get(), i), static_cast<std::size_t>(i), out)) {
             return error;
         }
     }
@@ -296,7 +303,7 @@ std::optional<PyErr> read_entities(PyObject* slot, EntityViews& out) {
 Owned new_entity(const Entity& entity) {
     PyTypeObject* type = entity_class();
     Owned object = expect_object(type->tp_alloc(type, 0));
-    for (std::size_t field = 0; field < entity_slots.size(); ++field) {
+    for (std::size_t field = 0; field < entity_members.size(); ++field) {
         entity_slot(object.get(), static_cast<Field>(field)) = Py_NewRef(Py_None);
     }
     const auto set = [&](Field field, Owned value) {
@@ -417,7 +424,7 @@ public:
     PyNode() = default;
     explicit PyNode(Owned object) : object_(std::move(object)) {
         if (object_ && (PyList_Check(object_.get()) || PyTuple_Check(object_.get()))) {
-            items_ = Owned::steal(PySequence_Tuple(object_.get()));
+            items_ = snapshot(object_.get(), "not a sequence");
             if (!items_) throw PyErr::fetch();
         }
     }
@@ -436,9 +443,9 @@ public:
     PyNode member(std::string_view name) const {
         const Owned key = new_str(name);
         if (PyDict_Check(object_.get())) {
-            PyObject* value = nullptr;
-            if (dict_get_item_ref(object_.get(), key.get(), &value) < 0) throw PyErr::fetch();
-            return PyNode(Owned::steal(value));
+            Owned value;
+            if (dict_item(object_.get(), key.get(), value) < 0) throw PyErr::fetch();
+            return PyNode(std::move(value));
         }
         Owned value = Owned::steal(PyObject_GetAttr(object_.get(), key.get()));
         if (!value) {
