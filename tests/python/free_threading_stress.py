@@ -42,6 +42,18 @@ def entity_forms():
 
 
 EXTRA = Entity("italic", 3, 3)
+
+
+def rich_blocks():
+    """The blocks of a rich message: a paragraph with a link, a list, a table."""
+    return [
+        {"type": "paragraph", "text": ["See ", {"type": "url", "text": fresh("docs"), "url": fresh("https://d.e/")}]},
+        {"type": "list", "items": [{"label": "1.", "blocks": [{"type": "paragraph", "text": fresh("first")}]}]},
+        {"type": "table", "cells": [[{"text": "a", "is_header": True}, {"text": fresh("b")}], [{"text": "c"}]]},
+    ]
+
+
+RICH_EXTRA = {"type": "heading", "text": "Later", "size": 2}
 SCHEMES = ["http", "https", "tel"]
 LIMIT_FIELDS = {"alt_text": 1500, "uri": 1000, "label": 40, "bubble_bytes": 30000}
 
@@ -61,6 +73,9 @@ def expected_results():
     expected["convert", 0] = {telegram.convert(MESSAGE_TEXT, s, limits=limits) for s in states}
     expected["telegram.split", 0] = {json.dumps(telegram.split(MESSAGE_TEXT, s, limits=limits)) for s in states}
     expected["LineLimits", 0] = {repr(LineLimits(uri_schemes=SCHEMES).uri_schemes)}
+    rich_states = [rich_blocks(), rich_blocks() + [RICH_EXTRA]]
+    expected["convert_rich", 0] = {telegram.convert_rich({"blocks": b}, limits=limits) for b in rich_states}
+    expected["split_rich", 0] = {json.dumps(telegram.split_rich({"blocks": b}, limits=limits)) for b in rich_states}
     return expected
 
 
@@ -71,12 +86,14 @@ class Shared:
         self.texts = [fresh(t) for t in TEXTS]
         self.entities = entity_forms()
         self.limits = SimpleNamespace(**LIMIT_FIELDS, uri_schemes=list(SCHEMES))
+        self.rich = {"blocks": rich_blocks()}
 
 
 def call(shared, rng):
     """One call of a random entry point: (entry, input index, result)."""
     i = rng.randrange(len(TEXTS))
-    entry = rng.choice(["quenra", "split", "check", "parse", "convert", "telegram.split", "LineLimits"])
+    entry = rng.choice(["quenra", "split", "check", "parse", "convert", "telegram.split", "LineLimits",
+                        "convert_rich", "split_rich"])
     if entry == "quenra":
         return entry, i, quenra(shared.texts[i])
     if entry == "split":
@@ -89,6 +106,10 @@ def call(shared, rng):
         return entry, 0, telegram.convert(MESSAGE_TEXT, shared.entities, limits=shared.limits)
     if entry == "telegram.split":
         return entry, 0, json.dumps(telegram.split(MESSAGE_TEXT, shared.entities, limits=shared.limits))
+    if entry == "convert_rich":
+        return entry, 0, telegram.convert_rich(shared.rich, limits=shared.limits)
+    if entry == "split_rich":
+        return entry, 0, json.dumps(telegram.split_rich(shared.rich, limits=shared.limits))
     return entry, 0, repr(LineLimits(uri_schemes=shared.limits.uri_schemes).uri_schemes)
 
 
@@ -97,7 +118,7 @@ def mutate(shared, rng):
     result is known (or refused cleanly while it lasts). The mutators take
     turns, so that together they never make a state of neither kind."""
     entities, schemes = shared.entities, shared.limits.uri_schemes
-    choice = rng.randrange(9)
+    choice = rng.randrange(12)
     if choice == 0:
         k = rng.randrange(len(TEXTS))
         shared.texts[k] = fresh(TEXTS[k])
@@ -124,6 +145,19 @@ def mutate(shared, rng):
     elif choice == 7:
         schemes.append(range(3))  # refused as a scheme while it is there
         del schemes[len(SCHEMES):]
+    elif choice == 9:
+        blocks = shared.rich["blocks"]
+        if RICH_EXTRA in blocks:
+            blocks.remove(RICH_EXTRA)
+        else:
+            blocks.append(RICH_EXTRA)
+    elif choice == 10:
+        link = shared.rich["blocks"][0]["text"][1]
+        link["url"] = fresh(link["url"])
+        link["text"] = fresh(link["text"])
+    elif choice == 11:
+        extra = [RICH_EXTRA] if RICH_EXTRA in shared.rich["blocks"] else []
+        shared.rich["blocks"] = rich_blocks() + extra
     else:
         shared.limits.uri_schemes = list(SCHEMES)
 
