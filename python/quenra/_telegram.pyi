@@ -29,3 +29,9 @@ def split(
     limits: _Limits | None = None,
 ) -> list[str]:
     """Convert a Telegram message's text and entities to LINE Flex Message JSON strings that LINE accepts."""
+
+def convert_rich(rich_message: Any, *, decorate_links: bool = True, limits: _Limits | None = None) -> str:
+    """Convert a Telegram rich message to one LINE Flex Message JSON string."""
+
+def split_rich(rich_message: Any, *, decorate_links: bool = True, limits: _Limits | None = None) -> list[str]:
+    """Convert a Telegram rich message to LINE Flex Message JSON strings that LINE accepts."""

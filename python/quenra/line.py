@@ -29,8 +29,10 @@ class LineLimits:
 
     ``alt_text`` and ``uri`` count UTF-16 code units (as the Messaging API
     does), ``label`` counts grapheme clusters, ``bubble_bytes`` counts the
-    bytes of the bubble's compact UTF-8 JSON, and ``uri_schemes`` are the
-    schemes a button may open (compared without regard to case).
+    bytes of the bubble's compact UTF-8 JSON, ``uri_schemes`` are the
+    schemes a button may open (compared without regard to case), and
+    ``clipboard_text`` counts the UTF-16 code units of the text that a button
+    copies.
     """
 
     alt_text: int = 1500
@@ -38,6 +40,7 @@ class LineLimits:
     label: int = 40
     bubble_bytes: int = 30000
     uri_schemes: tuple[str, ...] = ("http", "https", "line", "tel")
+    clipboard_text: int = 1000
 
     def __post_init__(self) -> None:
         # Kept as a tuple, also when given as a list or an iterator; the

@@ -20,6 +20,11 @@ True
 with those attributes (python-telegram-bot's and aiogram's
 ``MessageEntity``), so that ``telegram.split(message.text,
 message.entities)`` just works. Offsets and lengths count UTF-16 code units.
+
+Rich messages (``message.rich_message``: headings, lists, tables, quotes,
+media and buttons) convert with ``split_rich`` and ``convert_rich``, given as
+Bot API JSON objects (dicts) or objects with those attributes (aiogram's
+``RichMessage``).
 """
 
 from __future__ import annotations
@@ -27,9 +32,9 @@ from __future__ import annotations
 import datetime
 from dataclasses import dataclass
 
-from quenra._telegram import convert, parse, split
+from quenra._telegram import convert, convert_rich, parse, split, split_rich
 
-__all__ = ["Entity", "ParseError", "convert", "parse", "split"]
+__all__ = ["Entity", "ParseError", "convert", "convert_rich", "parse", "split", "split_rich"]
 
 
 class ParseError(ValueError):

@@ -4,6 +4,7 @@
 // them (line/repair.hpp).
 #pragma once
 
+#include <algorithm>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +25,8 @@ namespace quenra {
 // decides how each link in the running text is read; without it every one
 // is a button.
 template <class Links>
-concept LinkPolicy = requires(Links& links, Document& document, const Ref& label, const Link& link) {
+concept LinkPolicy = requires(Links& links, Document& document, const Ref& label, const Link& link,
+                               std::string_view text) {
     // Spans with no characters (empty code) are kept, or left out.
     { Links::KEEPS_EMPTY_SPANS } -> std::convertible_to<bool>;
     // The button of a link read in the running text.
@@ -32,6 +34,9 @@ concept LinkPolicy = requires(Links& links, Document& document, const Ref& label
     // The button of a standalone link, or nothing to read it in the running
     // text instead.
     { links.standalone_button(document, label, link) } -> std::same_as<std::optional<ButtonText>>;
+    // A button of the footer alone (label, URI or the text it copies,
+    // whether it copies), or nothing to leave it out.
+    { links.lone_button(document, text, text, true) } -> std::same_as<std::optional<ButtonText>>;
 };
 
 template <class Links>
@@ -39,60 +44,113 @@ concept ReadsLinks = LinkPolicy<Links> && requires(Links& links, const Link& lin
     { links.reading(link, true) } -> std::same_as<LinkReading>;
 };
 
-// The exact conversion's policy: every link is a button, labelled with its
-// plain text and opening its URI as written.
-struct ExactLinks {
+// The policy of a message as given: every link is a button, labelled with
+// its plain text and opening its URI as given.
+struct GivenLinks {
     static constexpr bool KEEPS_EMPTY_SPANS = true;
 
-    ButtonText button(Document& document, const Ref& label, const Link& link) const noexcept {
-        return ButtonText{label, document.input_ref(link.url)};
+    ButtonText button(Document& document, const Ref& label, const Link& link) const {
+        return ButtonText{label, document.ref_to(link.url), false};
     }
-    std::optional<ButtonText> standalone_button(Document& document, const Ref& label, const Link& link) const noexcept {
+    std::optional<ButtonText> standalone_button(Document& document, const Ref& label, const Link& link) const {
         return button(document, label, link);
+    }
+    std::optional<ButtonText> lone_button(Document& document, std::string_view label, std::string_view target,
+                                          bool copies) const {
+        return ButtonText{document.keep(label), document.ref_to(target), copies};
     }
 };
 
-// A MarkdownBuilder that appends to a document.
+// The frames of a quote: a box with a bar at its start and a tint behind
+// what it holds, and inside it a box of its components.
+inline constexpr Frame QUOTE_FRAME{Frame::Kind::Box, false, {},
+                                   BoxStyle{.horizontal = true, .spacing = BoxStyle::Spacing::Medium, .padded = true,
+                                            .background = BoxStyle::Background::Quote, .rounded = true, .bar = true},
+                                   0, 0};
+inline constexpr Frame QUOTE_CONTENTS_FRAME{Frame::Kind::Box, false, {},
+                                            BoxStyle{.spacing = BoxStyle::Spacing::Medium}, 0, 0};
+
+// Appends to a document what a reading tells it: text, code, links and
+// buttons, in frames (text components and boxes) that the reading opens, or
+// in text components opened where shown text needs one.
 template <LinkPolicy Links>
 class DocumentBuilder {
 public:
-    DocumentBuilder(Document& document, Links& links) noexcept : document_(document), links_(links) {}
+    DocumentBuilder(Document& document, Links& links, const ConvertOptions& options) noexcept
+        : document_(document), links_(links), options_(options) {}
+
+    // Links may be read otherwise after a "!".
+    static constexpr bool READS_LINKS = ReadsLinks<Links>;
 
     // Inlined into the walk: it runs once per stretch of text.
     [[gnu::always_inline]] void text(std::string_view characters, const Look& look) {
+        if (!text_open_) begin_text();
         const std::size_t begin = append(characters);
-        if (!document_.items.empty()) {
-            Item& last = document_.items.back();
-            if (last.kind == Item::Kind::Shown && last.merges && last.index == component_ && last.look == look) {
-                last.end = document_.text.size();
-                return;
-            }
+        Item& last = document_.items.back();
+        if (last.kind == Item::Kind::Shown && last.merges && last.look == look) {
+            last.end = document_.text.size();
+            return;
         }
-        add_item(Item::Kind::Shown, true, false, look, component_, begin);
+        add_item(Item::Kind::Shown, true, false, look, 0, begin);
     }
 
     void inline_code(std::string_view code) { add_code(code); }
-    void hidden_code(std::string_view code) { add_hidden(code); }
+    // Characters of the altText only.
+    void hidden(std::string_view characters) {
+        if (characters.empty()) return;
+        const std::size_t begin = append(characters);
+        add_item(Item::Kind::Hidden, false, false, {}, 0, begin);
+    }
+    void hidden_code(std::string_view code) { hidden(code); }
     // A code block is a text component of its own.
     void code_block(std::string_view code) {
-        ++component_;
+        end_text();
+        begin_text();
         add_code(code);
-        ++component_;
+        end_text();
     }
 
-    std::size_t begin_link() const noexcept { return document_.text.size(); }
-    void end_link(std::size_t mark, const Link& link) {
+    // A link in the running text, in `look`, whose text `read_text(look)`
+    // reads: a button with its text in the look of links, or, when the
+    // policy reads it as text, its text in `look` (taking back the "!"
+    // before it, as the policy may say, when `after_bang`).
+    template <class ReadText>
+    void link(const Link& link, const Look& look, bool after_bang, ReadText&& read_text) {
+        if constexpr (ReadsLinks<Links>) {
+            const LinkReading reading = links_.reading(link, after_bang);
+            if (reading != LinkReading::Button) {
+                if (reading == LinkReading::TextWithoutBang) take_back_bang();
+                read_text(look);
+                return;
+            }
+        }
+        const std::size_t mark = document_.text.size();
+        const std::size_t first_item = document_.items.size();
+        read_text(link_look(look, options_.decorate_links));
         const Ref label{Ref::In::Text, mark, document_.text.size() - mark};
-        add_button(links_.button(document_, label, link), false, document_.text.size());
+        const ButtonText button = links_.button(document_, label, link);
+        // Buttons come in the order in which their links start: before any
+        // that the text held (buttons in a rich message's text).
+        const auto items = document_.items.begin();
+        const auto held = std::find_if(items + static_cast<std::ptrdiff_t>(first_item), document_.items.end(),
+                                       [](const Item& item) { return item.kind == Item::Kind::Button; });
+        if (held == document_.items.end()) return add_button(button, false, document_.text.size());
+        const std::size_t at = held->begin;
+        document_.items.insert(held, Item{Item::Kind::Button, false, false, {},
+                                          static_cast<std::uint32_t>(document_.buttons.size()), at, at});
+        document_.buttons.push_back(button);
     }
 
+    // A link of MarkdownV2 that ends its line: its label is its plain text.
     bool standalone_link(const Link& link, std::string_view tail) {
-        return standalone_button(link, tail, [&] { append_plain_text(link.text, document_.text); });
+        return standalone_link(link, tail, [&] { append_plain_text(link.text, document_.text); });
     }
 
-    // A standalone link whose label `append_label()` appends to the text.
+    // A link that ends its line, whose label `append_label()` appends to the
+    // text, with `tail` (the white space and line feed after it): true when
+    // it is a button only, false to read it in the running text instead.
     template <class AppendLabel>
-    bool standalone_button(const Link& link, std::string_view tail, AppendLabel&& append_label) {
+    bool standalone_link(const Link& link, std::string_view tail, AppendLabel&& append_label) {
         const std::size_t begin = document_.text.size();
         append_label();
         const Ref label{Ref::In::Text, begin, document_.text.size() - begin};
@@ -102,17 +160,57 @@ public:
             return false;
         }
         add_button(*button, true, begin);
-        add_hidden(tail);
+        hidden(tail);
         return true;
     }
 
-    // The shown items from here on are in quote `quote` (0 for none); a
-    // quote starts and ends a text component.
-    void set_quote(std::uint32_t quote) noexcept {
-        if (quote == quote_) return;
-        ++component_;
-        quote_ = quote;
+    // A button of the footer alone: its label and what it opens, or the
+    // text it copies; left out where the policy leaves it out.
+    void button(std::string_view label, std::string_view target, bool copies = false) {
+        if (auto made = links_.lone_button(document_, label, target, copies)) {
+            add_button(*made, false, document_.text.size());
+        }
     }
+
+    // A quote: a box of its own for what comes until end_quote.
+    void begin_quote() {
+        open_frame(QUOTE_FRAME);
+        open_frame(QUOTE_CONTENTS_FRAME);
+    }
+    void end_quote() {
+        close_frame();
+        close_frame();
+    }
+
+    // Opens a frame for what comes until its close_frame, ending the text
+    // component open, if any; returns its index among the document's frames.
+    std::uint32_t open_frame(const Frame& frame) {
+        end_text();
+        const auto index = static_cast<std::uint32_t>(document_.frames.size());
+        document_.frames.push_back(frame);
+        add_item(Item::Kind::Open, false, false, {}, index, document_.text.size());
+        return index;
+    }
+    void close_frame() {
+        end_text();
+        add_item(Item::Kind::Close, false, false, {}, 0, document_.text.size());
+    }
+    // A text component of the given style for the shown text until end_text.
+    void begin_text(const TextStyle& style, bool block = false) {
+        open_frame(Frame{Frame::Kind::Text, block, style, {}, 0, 0});
+        text_open_ = true;
+    }
+    void end_text() {
+        if (!std::exchange(text_open_, false)) return;
+        add_item(Item::Kind::Close, false, false, {}, 0, document_.text.size());
+    }
+    void separator() {
+        end_text();
+        add_item(Item::Kind::Separator, false, false, {}, 0, document_.text.size());
+    }
+
+    // Ends what is open at the end of a reading.
+    void finish() { end_text(); }
 
     // Characters appended to the text as they stand.
     std::size_t append(std::string_view characters) {
@@ -125,50 +223,50 @@ public:
         return begin;
     }
 
-    LinkReading link_reading(const Link& link, bool after_bang)
-        requires ReadsLinks<Links>
-    {
-        return links_.reading(link, after_bang);
+    Document& document() noexcept { return document_; }
+
+private:
+    // A text component of the default style; the one frame of it is shared.
+    void begin_text() {
+        if (!default_text_) {
+            default_text_ = static_cast<std::uint32_t>(document_.frames.size());
+            document_.frames.push_back(Frame{});
+        }
+        add_item(Item::Kind::Open, false, false, {}, *default_text_, document_.text.size());
+        text_open_ = true;
     }
 
     // The "!" was the last character read, so it ends the last item.
-    void take_back_bang()
-        requires ReadsLinks<Links>
-    {
+    void take_back_bang() {
         document_.text.pop_back();
         Item& last = document_.items.back();
         if (--last.end == last.begin) document_.items.pop_back();
     }
 
-private:
     // An item that owns the text from `begin` to its end.
-    void add_item(Item::Kind kind, bool merges, bool standalone, Look look, std::size_t index, std::size_t begin) {
-        document_.items.push_back(Item{kind, merges, standalone, look, quote_, index, begin, document_.text.size()});
-    }
-
-    // Characters of the altText only.
-    void add_hidden(std::string_view characters) {
-        if (characters.empty()) return;
-        const std::size_t begin = append(characters);
-        add_item(Item::Kind::Hidden, false, false, {}, 0, begin);
+    void add_item(Item::Kind kind, bool merges, bool standalone, Look look, std::uint32_t index, std::size_t begin) {
+        document_.items.push_back(Item{kind, merges, standalone, look, index, begin, document_.text.size()});
     }
 
     void add_code(std::string_view code) {
         if (code.empty() && !Links::KEEPS_EMPTY_SPANS) return;
+        if (!text_open_) begin_text();
         const std::size_t begin = append(code);
-        add_item(Item::Kind::Shown, false, false, CODE_LOOK, component_, begin);
+        add_item(Item::Kind::Shown, false, false, CODE_LOOK, 0, begin);
     }
 
     // A button whose own characters run from `begin` to the end of the text.
     void add_button(const ButtonText& button, bool standalone, std::size_t begin) {
-        add_item(Item::Kind::Button, false, standalone, {}, document_.buttons.size(), begin);
+        add_item(Item::Kind::Button, false, standalone, {}, static_cast<std::uint32_t>(document_.buttons.size()),
+                 begin);
         document_.buttons.push_back(button);
     }
 
     Document& document_;
     Links& links_;
-    std::size_t component_ = 0;
-    std::uint32_t quote_ = 0;
+    const ConvertOptions& options_;
+    std::optional<std::uint32_t> default_text_;
+    bool text_open_ = false;
 };
 
 // The document that `text` makes, read with `links` as its link policy, in
@@ -180,15 +278,16 @@ Document read_markdown(std::string_view text, const ConvertOptions& options, Lin
     document.input = text;
     document.text.reserve(text.size());  // the plain text is never longer
     document.items.reserve(16);
-    DocumentBuilder<Links> builder(document, links);
+    DocumentBuilder<Links> builder(document, links, options);
     DocumentWalk(builder, options).read_document(text);
+    builder.finish();
     return document;
 }
 
 // The exact conversion's document.
 inline Document read_markdown(std::string_view text, const ConvertOptions& options,
                               std::pmr::memory_resource* memory = std::pmr::get_default_resource()) {
-    ExactLinks links;
+    GivenLinks links;
     return read_markdown(text, options, links, memory);
 }
 

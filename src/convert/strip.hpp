@@ -20,9 +20,13 @@ public:
     void inline_code(std::string_view code) { out_.append(code); }
     void hidden_code(std::string_view code) { out_.append(code); }
     void code_block(std::string_view code) { out_.append(code); }
-    std::size_t begin_link() const noexcept { return 0; }
-    void end_link(std::size_t, const Link&) noexcept {}
+    template <class ReadText>
+    void link(const Link& /*link*/, const Look& look, bool /*after_bang*/, ReadText&& read_text) {
+        read_text(look);
+    }
     bool standalone_link(const Link&, std::string_view) const noexcept { return false; }
+
+    static constexpr bool READS_LINKS = false;
 
 private:
     String& out_;

@@ -29,28 +29,21 @@ enum class LinkReading : unsigned char {
 // What the walk tells a builder, in reading order.
 template <class Builder>
 concept MarkdownBuilder = requires(Builder& builder, std::string_view characters, const Look& look, const Link& link,
-                                   std::size_t mark) {
+                                   void (*read_text)(const Look&)) {
     builder.text(characters, look);     // characters shown in the running text
     builder.inline_code(characters);    // a code span
     builder.hidden_code(characters);    // a code block inside a run or link text: plain text only
     builder.code_block(characters);     // a top-level code block
-    { builder.begin_link() } -> std::same_as<std::size_t>;  // before a link's text: a mark
-    builder.end_link(mark, link);                          // after it
+    // A link in the running text in `look`, after an unescaped "!" or not;
+    // `read_text(look)` reads its text in the look the builder gives it.
+    builder.link(link, look, true, read_text);
     // A top-level link that ends its line (when standalone links are
     // buttons); `characters` is the white space and line feed after it.
     // True when taken as a button only; false to read it in the running text.
     { builder.standalone_link(link, characters) } -> std::same_as<bool>;
-};
-
-// A builder that decides how to read each link in the running text, and
-// may take back the "!" before one; without that, every link is a button.
-// Only the walks for such builders keep track of that "!".
-template <class Builder>
-concept LinkReadingBuilder = MarkdownBuilder<Builder> && requires(Builder& builder, const Link& link) {
-    // `after_bang` when the character just before the link, at the same
-    // level, is an unescaped "!".
-    { builder.link_reading(link, true) } -> std::same_as<LinkReading>;
-    builder.take_back_bang();
+    // Whether the builder reads links otherwise after a "!" (only then does
+    // the walk keep track of that "!").
+    { Builder::READS_LINKS } -> std::convertible_to<bool>;
 };
 
 // The look inside a run of `run` style: styles accumulate, and an inner one
@@ -105,7 +98,11 @@ private:
 
         void run(std::string_view characters) {
             walk.builder_.text(characters, look);
-            if constexpr (LinkReadingBuilder<Builder>) after_bang = characters.back() == '!';
+            if constexpr (Builder::READS_LINKS) after_bang = characters.back() == '!';
+        }
+        void escaped(char character) {
+            walk.builder_.text(std::string_view(&character, 1), look);
+            after_bang = false;
         }
         // Styled runs with no inner text show nothing.
         void skipped_empty_runs() noexcept { after_bang = false; }
@@ -113,7 +110,7 @@ private:
             bool taken = false;
             if constexpr (TopLevel) taken = walk.read_top_level(fragment, scanner);
             if (!taken) walk.read_fragment(fragment, look, after_bang);
-            if constexpr (LinkReadingBuilder<Builder>) {
+            if constexpr (Builder::READS_LINKS) {
                 const auto* character = std::get_if<Char>(&fragment);
                 after_bang = character && character->utf8 == "!";
             }
@@ -166,17 +163,7 @@ private:
     }
 
     void read_link(const Link& link, const Look& look, bool after_bang) {
-        if constexpr (LinkReadingBuilder<Builder>) {
-            const LinkReading reading = builder_.link_reading(link, after_bang);
-            if (reading != LinkReading::Button) {
-                if (reading == LinkReading::TextWithoutBang) builder_.take_back_bang();
-                read_text(link.text, look);
-                return;
-            }
-        }
-        const std::size_t mark = builder_.begin_link();
-        read_text(link.text, link_look(look, options_.decorate_links));
-        builder_.end_link(mark, link);
+        builder_.link(link, look, after_bang, [&](const Look& text_look) { read_text(link.text, text_look); });
     }
 
     Builder& builder_;

@@ -1,17 +1,22 @@
 // A Flex message as the readings make it and as the writer, the cutter and
-// LINE's rules take it: flat, in reading order.
+// LINE's rules take it: flat, in reading order, with its boxes opened and
+// closed in place.
 //
 // Every character that the message holds is in `text`, in reading order:
 // the characters its spans show, those it only lists in its altText (a code
-// block inside a styled run, the line end after a standalone link), and the
-// labels of standalone links. Together they are the message's altText. Each
-// item owns the next stretch of `text`, so that any run of items owns one
-// stretch of it. A span may be made of several items: consecutive shown items
-// of one look that merge are written as one span.
+// block inside a styled run, the line end after a standalone link, the line
+// breaks between blocks), and the labels of standalone links. Together they
+// are the message's altText. Each item owns the next stretch of `text`, so
+// that any run of items owns one stretch of it. A span may be made of several
+// items: consecutive shown items of one look that merge are written as one
+// span. The body's components are frames (text components and boxes),
+// opened and closed by items around what they hold; a frame is written only
+// where it holds something, so that a reading may open frames freely.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory_resource>
 #include <string>
 #include <string_view>
@@ -19,33 +24,36 @@
 
 namespace quenra {
 
-// What shown text looks like: what its styles set. One byte, compared as a
-// whole, since spans are merged where the looks of their items are equal.
+// What shown text looks like: what its styles set. Compared as a whole,
+// since spans are merged where the looks of their items are equal.
 class Look {
 public:
     enum class Decoration : std::uint8_t { None, Underline, LineThrough };
-    enum class Color : std::uint8_t { None, Spoiler, Link, Code };
+    enum class Color : std::uint8_t { None, Spoiler, Link, Code, Marked };
+    enum class Size : std::uint8_t { Regular, Small, ExtraSmall };
 
     constexpr Look() noexcept = default;
-    constexpr Look(bool bold, bool italic, Decoration decoration, Color color, bool small) noexcept
-        : bits_(static_cast<std::uint8_t>(static_cast<unsigned>(bold) | static_cast<unsigned>(italic) << 1 |
-                                          static_cast<unsigned>(decoration) << 2 | static_cast<unsigned>(color) << 4 |
-                                          static_cast<unsigned>(small) << 6)) {}
+    constexpr Look(bool bold, bool italic, Decoration decoration, Color color, Size size) noexcept
+        : bits_(static_cast<std::uint16_t>(static_cast<unsigned>(bold) | static_cast<unsigned>(italic) << 1 |
+                                           static_cast<unsigned>(decoration) << 2 |
+                                           static_cast<unsigned>(color) << 4 | static_cast<unsigned>(size) << 7)) {}
 
     constexpr bool bold() const noexcept { return (bits_ & 1) != 0; }
     constexpr bool italic() const noexcept { return (bits_ >> 1 & 1) != 0; }
     constexpr Decoration decoration() const noexcept { return static_cast<Decoration>(bits_ >> 2 & 3); }
-    constexpr Color color() const noexcept { return static_cast<Color>(bits_ >> 4 & 3); }
-    constexpr bool small() const noexcept { return (bits_ >> 6 & 1) != 0; }
+    constexpr Color color() const noexcept { return static_cast<Color>(bits_ >> 4 & 7); }
+    constexpr Size size() const noexcept { return static_cast<Size>(bits_ >> 7 & 3); }
 
-    constexpr Look with_bold() const noexcept { return {true, italic(), decoration(), color(), small()}; }
-    constexpr Look with_italic() const noexcept { return {bold(), true, decoration(), color(), small()}; }
-    constexpr Look with_decoration(Decoration to) const noexcept { return {bold(), italic(), to, color(), small()}; }
-    constexpr Look with_color(Color to) const noexcept { return {bold(), italic(), decoration(), to, small()}; }
+    constexpr Look with_bold() const noexcept { return {true, italic(), decoration(), color(), size()}; }
+    constexpr Look with_italic() const noexcept { return {bold(), true, decoration(), color(), size()}; }
+    constexpr Look with_decoration(Decoration to) const noexcept { return {bold(), italic(), to, color(), size()}; }
+    constexpr Look with_color(Color to) const noexcept { return {bold(), italic(), decoration(), to, size()}; }
+    constexpr Look with_size(Size to) const noexcept { return {bold(), italic(), decoration(), color(), to}; }
 
-    // The look as one byte (below 128), and back.
-    constexpr std::uint8_t code() const noexcept { return bits_; }
-    static constexpr Look from_code(std::uint8_t code) noexcept {
+    // The look as a number below LOOKS, and back.
+    static constexpr std::size_t LOOKS = 1 << 9;
+    constexpr std::uint16_t code() const noexcept { return bits_; }
+    static constexpr Look from_code(std::uint16_t code) noexcept {
         Look look;
         look.bits_ = code;
         return look;
@@ -54,11 +62,68 @@ public:
     friend constexpr bool operator==(Look, Look) noexcept = default;
 
 private:
-    std::uint8_t bits_ = 0;
+    std::uint16_t bits_ = 0;
 };
 
 // Code, inline or in a block: red and small, whatever the styles around it.
-inline constexpr Look CODE_LOOK{false, false, Look::Decoration::None, Look::Color::Code, true};
+inline constexpr Look CODE_LOOK{false, false, Look::Decoration::None, Look::Color::Code, Look::Size::Small};
+
+// How a text component looks as a whole (its spans may set more).
+struct TextStyle {
+    enum class Size : std::uint8_t { Default, ExtraSmall, Small, Medium, Large, ExtraLarge };
+    enum class Align : std::uint8_t { Default, Start, Center, End };
+    enum class Gravity : std::uint8_t { Default, Top, Center, Bottom };
+
+    std::int32_t flex = -1;  // none when negative
+    Size size = Size::Default;
+    bool bold = false;
+    bool grey = false;  // the colour of captions and credits
+    Align align = Align::Default;
+    Gravity gravity = Gravity::Default;
+
+    friend constexpr bool operator==(const TextStyle&, const TextStyle&) = default;
+};
+
+// How a box in the body is laid out and looks.
+struct BoxStyle {
+    enum class Spacing : std::uint8_t { None, Small, Medium };
+    enum class Background : std::uint8_t { None, Quote, Stripe };
+
+    bool horizontal = false;
+    std::int32_t flex = -1;  // none when negative
+    Spacing spacing = Spacing::None;
+    bool padded = false;    // padding all round
+    bool indented = false;  // padding at the start
+    Background background = Background::None;
+    bool rounded = false;
+    // A bar before its contents: a separator in the colour of links.
+    bool bar = false;
+    // Written even when it holds nothing, as a place keeper (an empty cell).
+    bool shown_empty = false;
+
+    friend constexpr bool operator==(const BoxStyle&, const BoxStyle&) = default;
+};
+
+// The deepest that frames nest in a message: readings nest no deeper.
+inline constexpr std::size_t MAX_FRAME_DEPTH = 64;
+
+// A component of the body that holds others: a text component (of spans) or
+// a box (of components).
+struct Frame {
+    enum class Kind : std::uint8_t { Text, Box };
+
+    Kind kind = Kind::Text;
+    // A block of a structured message: a message may end before it or after
+    // it, rather than inside it.
+    bool block = false;
+    TextStyle text;
+    BoxStyle box;
+    // A table's leading header rows, repeated atop each later message that a
+    // table cut between rows goes on in: the items [header_begin,
+    // header_end), none when equal.
+    std::uint32_t header_begin = 0;
+    std::uint32_t header_end = 0;
+};
 
 // Characters a document refers to: a stretch of its text, of its own
 // strings (repaired labels and URIs), or of the input it was read from.
@@ -71,9 +136,12 @@ struct Ref {
 
 struct Item {
     enum class Kind : std::uint8_t {
-        Shown,   // characters of a span
-        Hidden,  // characters of the altText only
-        Button,  // a footer button; its characters, if any, are a standalone link's label
+        Shown,      // characters of a span
+        Hidden,     // characters of the altText only
+        Button,     // a footer button; its characters, if any, are a standalone link's label
+        Open,       // opens a frame: frames[index]
+        Close,      // closes the frame opened last
+        Separator,  // a separator component
     };
     Kind kind;
     // Shown: joins the span of the shown item before it, when that one
@@ -82,11 +150,8 @@ struct Item {
     // Button: a standalone link's, which may start a message of its own.
     bool standalone = false;
     Look look;  // Shown
-    // Shown: the quote it is in, counted from 1 in the order of the text;
-    // 0 outside quotes.
-    std::uint32_t quote = 0;
-    // Shown: the text component it belongs to; Button: its entry in `buttons`.
-    std::size_t index = 0;
+    // Button: its entry in `buttons`; Open: its frame in `frames`.
+    std::uint32_t index = 0;
     std::size_t begin = 0;  // its characters: text[begin, end)
     std::size_t end = 0;
 
@@ -95,7 +160,8 @@ struct Item {
 
 struct ButtonText {
     Ref label;
-    Ref uri;
+    Ref uri;  // or, for a button that copies, the text it copies
+    bool copies = false;
 };
 
 // Memory for the documents of short texts, which chat messages are: one
@@ -121,13 +187,16 @@ private:
 
 struct Document {
     explicit Document(std::pmr::memory_resource* memory = std::pmr::get_default_resource())
-        : text(memory), strings(memory), items(memory), buttons(memory) {}
+        : text(memory), strings(memory), items(memory), buttons(memory), frames(memory) {}
 
     std::string_view input;
     std::pmr::string text;
     std::pmr::string strings;
     std::pmr::vector<Item> items;
     std::pmr::vector<ButtonText> buttons;
+    std::pmr::vector<Frame> frames;
+    // Shown right to left.
+    bool right_to_left = false;
 
     std::string_view view(const Ref& ref) const noexcept {
         const std::string_view whole = ref.in == Ref::In::Text ? std::string_view(text)
@@ -138,9 +207,15 @@ struct Document {
     std::string_view characters(const Item& item) const noexcept {
         return std::string_view(text).substr(item.begin, item.size());
     }
-    // `text` as a stretch of the input, when it is one.
-    Ref input_ref(std::string_view part) const noexcept {
-        return Ref{Ref::In::Input, static_cast<std::size_t>(part.data() - input.data()), part.size()};
+    // `part` as a stretch of the input, when it lies in it; else kept among
+    // the document's own strings.
+    Ref ref_to(std::string_view part) {
+        const auto* const first = input.data();
+        if (!part.empty() && std::less_equal<>()(first, part.data()) &&
+            std::less_equal<>()(part.data() + part.size(), first + input.size())) {
+            return Ref{Ref::In::Input, static_cast<std::size_t>(part.data() - first), part.size()};
+        }
+        return keep(part);
     }
     // Keeps `value` among the document's own strings.
     Ref keep(std::string_view value) {

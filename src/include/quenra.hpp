@@ -51,6 +51,8 @@ struct LineLimits {
     std::size_t bubble_bytes = 30000;
     // The URI schemes a button may open, compared without regard to case.
     std::vector<std::string> uri_schemes{"http", "https", "line", "tel"};
+    // The text that a button copies, in UTF-16 code units.
+    std::size_t clipboard_text = 1000;
 };
 
 // Why `limits` cannot be worked with (room in altText for any one character,

@@ -35,19 +35,25 @@ std::string too_long(std::string_view what, std::size_t measured, std::string_vi
            std::to_string(limit);
 }
 
-// `measure(text)`, which never exceeds the text's length in bytes (UTF-16
-// code units and grapheme clusters both don't): a text within `limit` bytes
-// is within the limit without measuring.
-template <class Measure>
-std::size_t measured(std::string_view text, std::size_t limit, Measure&& measure) {
-    return text.size() <= limit ? text.size() : measure(text);
+// The grapheme clusters of `text`, which are never more than its bytes: a
+// text within `limit` bytes is within the limit without counting them.
+std::size_t clusters_up_to(std::string_view text, std::size_t limit) noexcept {
+    return text.size() <= limit ? text.size() : grapheme_count(text);
+}
+
+// The UTF-16 code units of `text`, of which no byte counts more than two
+// (malformed ones included): a text within half `limit` bytes is within the
+// limit without counting them.
+std::size_t units_up_to(std::string_view text, std::size_t limit) noexcept {
+    return text.size() <= limit / 2 ? text.size() : utf16_length(text);
 }
 
 }  // namespace
 
-constexpr std::array<std::string_view, 12> CODE_NAMES{
-    "alt_text_empty", "alt_text_too_long", "bubble_empty", "bubble_too_large", "box_empty",  "text_without_spans",
-    "span_empty",     "label_empty",       "label_too_long", "uri_scheme",    "uri_characters", "uri_too_long",
+constexpr std::array<std::string_view, 13> CODE_NAMES{
+    "alt_text_empty", "alt_text_too_long", "bubble_empty",   "bubble_too_large", "box_empty",
+    "text_without_spans", "span_empty",    "label_empty",    "label_too_long",   "uri_scheme",
+    "uri_characters", "uri_too_long",      "clipboard_text_too_long",
 };
 
 constexpr std::uint32_t bit(ProblemCode code) noexcept { return std::uint32_t{1} << static_cast<unsigned>(code); }
@@ -60,19 +66,16 @@ void ProblemFinder::add(ProblemCode code, Path&& path, Message&& message) {
     if (keep_) problems_.push_back(Problem{name(code), path(), message()});
 }
 
-// The path of the box whose components are being told.
-std::string ProblemFinder::box_path() const {
+std::string ProblemFinder::path_at(std::size_t depth) const {
     std::string path = box_ == Box::Body ? "/contents/body" : "/contents/footer";
-    if (quote_) path += "/contents/" + std::to_string(*quote_) + "/contents/1";
+    for (std::size_t level = 0; level < depth; ++level) path += "/contents/" + std::to_string(next_[level]);
     return path;
 }
 
-std::string ProblemFinder::component_path() const { return box_path() + "/contents/" + std::to_string(component_); }
-
-void ProblemFinder::begin_message(std::string_view alt_text) {
+void ProblemFinder::begin_message(std::string_view alt_text, bool /*right_to_left*/) {
     const auto path = [] { return std::string("/altText"); };
     if (alt_text.empty()) add(ProblemCode::AltTextEmpty, path, [] { return std::string("altText is empty"); });
-    if (const std::size_t units = measured(alt_text, limits_.alt_text, utf16_length); units > limits_.alt_text) {
+    if (const std::size_t units = units_up_to(alt_text, limits_.alt_text); units > limits_.alt_text) {
         add(ProblemCode::AltTextTooLong, path,
             [&] { return too_long("altText", units, "UTF-16 code units", limits_.alt_text); });
     }
@@ -82,66 +85,78 @@ void ProblemFinder::begin_message(std::string_view alt_text) {
 void ProblemFinder::begin_box(Box box) {
     (box == Box::Body ? body_ : footer_) = true;
     box_ = box;
-    component_ = 0;
+    depth_ = 0;
+    next_[0] = 0;
 }
 
 void ProblemFinder::end_box(Box /*box*/) {
-    if (component_ == 0) add(ProblemCode::BoxEmpty, [&] { return box_path(); }, [] { return std::string("the box has no components"); });
+    if (next_[0] == 0) add(ProblemCode::BoxEmpty, [&] { return path_at(0); }, [] { return std::string("the box has no components"); });
 }
 
-void ProblemFinder::end_quote() {
-    end_box(box_);
-    component_ = *quote_ + 1;
-    quote_.reset();
+void ProblemFinder::begin_frame(const Frame& frame) {
+    if (depth_ == MAX_FRAME_DEPTH) fail("frames nest deeper than a message may");
+    next_[++depth_] = frame.kind == Frame::Kind::Box && frame.box.bar ? 1 : 0;
+    span_ = 0;
 }
 
-void ProblemFinder::end_text() {
-    if (span_ == 0) {
-        add(ProblemCode::TextWithoutSpans, [&] { return component_path(); },
+void ProblemFinder::end_frame(const Frame& frame) {
+    if (frame.kind == Frame::Kind::Text && span_ == 0) {
+        add(ProblemCode::TextWithoutSpans, [&] { return path_at(depth_); },
             [] { return std::string("the text component has no spans"); });
     }
-    ++component_;
+    ++next_[--depth_];
 }
 
 void ProblemFinder::end_span(const Look& /*look*/) {
     if (span_bytes_ == 0) {
-        add(ProblemCode::SpanEmpty, [&] { return component_path() + "/contents/" + std::to_string(span_) + "/text"; },
+        add(ProblemCode::SpanEmpty, [&] { return path_at(depth_) + "/contents/" + std::to_string(span_) + "/text"; },
             [] { return std::string("the span's text is empty"); });
     }
     ++span_;
 }
 
-void ProblemFinder::button(std::string_view label, std::string_view uri) {
-    const auto path = [&](std::string_view member) {
-        return [this, member] { return component_path() + "/action/" + std::string(member); };
-    };
+void ProblemFinder::check_label(std::string_view label) {
+    const auto path = [this] { return component_path() + "/action/label"; };
     if (is_blank(label)) {
-        add(ProblemCode::LabelEmpty, path("label"), [] { return std::string("the label is empty or white space"); });
+        add(ProblemCode::LabelEmpty, path, [] { return std::string("the label is empty or white space"); });
     }
-    if (const std::size_t clusters = measured(label, limits_.label, grapheme_count); clusters > limits_.label) {
-        add(ProblemCode::LabelTooLong, path("label"),
+    if (const std::size_t clusters = clusters_up_to(label, limits_.label); clusters > limits_.label) {
+        add(ProblemCode::LabelTooLong, path,
             [&] { return too_long("the label", clusters, "grapheme clusters", limits_.label); });
     }
+}
+
+void ProblemFinder::button(std::string_view label, std::string_view uri) {
+    check_label(label);
+    const auto path = [this] { return component_path() + "/action/uri"; };
     const auto scheme = uri_scheme(uri);
     if (!scheme) {
-        add(ProblemCode::UriScheme, path("uri"),
-            [&] { return "the URI has no scheme; allowed: " + allowed_schemes(limits_); });
+        add(ProblemCode::UriScheme, path, [&] { return "the URI has no scheme; allowed: " + allowed_schemes(limits_); });
     } else if (!scheme_allowed(*scheme, limits_)) {
-        add(ProblemCode::UriScheme, path("uri"), [&] {
+        add(ProblemCode::UriScheme, path, [&] {
             return "the URI's scheme \"" + std::string(*scheme) + "\" is not allowed; allowed: " +
                    allowed_schemes(limits_);
         });
     }
     if (const std::size_t at = first_byte_outside_uri_syntax(uri); at != std::string_view::npos) {
-        add(ProblemCode::UriCharacters, path("uri"), [&] {
+        add(ProblemCode::UriCharacters, path, [&] {
             return "the URI has a character that RFC 3986 does not allow: " +
                    code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at);
         });
     }
-    if (const std::size_t units = measured(uri, limits_.uri, utf16_length); units > limits_.uri) {
-        add(ProblemCode::UriTooLong, path("uri"), [&] { return too_long("the URI", units, "UTF-16 code units", limits_.uri); });
+    if (const std::size_t units = units_up_to(uri, limits_.uri); units > limits_.uri) {
+        add(ProblemCode::UriTooLong, path, [&] { return too_long("the URI", units, "UTF-16 code units", limits_.uri); });
     }
-    ++component_;
+    ++next_[depth_];
+}
+
+void ProblemFinder::clipboard(std::string_view label, std::string_view text) {
+    check_label(label);
+    if (const std::size_t units = units_up_to(text, limits_.clipboard_text); units > limits_.clipboard_text) {
+        add(ProblemCode::ClipboardTextTooLong, [this] { return component_path() + "/action/clipboardText"; },
+            [&] { return too_long("the text to copy", units, "UTF-16 code units", limits_.clipboard_text); });
+    }
+    ++next_[depth_];
 }
 
 bool ProblemFinder::finds_only(std::size_t bubble_bytes, std::initializer_list<ProblemCode> allowed) const noexcept {
@@ -177,11 +192,12 @@ void require_valid(const LineLimits& limits) {
 namespace line {
 
 static_assert(BUTTON_ROOM == 1024, "the words for bubble_bytes' least value name it");
-const std::array<SizeLimit, 4> SIZE_LIMITS{{
-    {"alt_text", &LineLimits::alt_text, "at least 2 (room for any one character)"},
-    {"uri", &LineLimits::uri, "at least 1"},
-    {"label", &LineLimits::label, "at least 1"},
-    {"bubble_bytes", &LineLimits::bubble_bytes, "at least uri + 1024 (room for one button)"},
+const std::array<SizeLimit, 5> SIZE_LIMITS{{
+    {"alt_text", &LineLimits::alt_text, "at least 2 (room for any one character)", false},
+    {"uri", &LineLimits::uri, "at least 1", false},
+    {"label", &LineLimits::label, "at least 1", false},
+    {"bubble_bytes", &LineLimits::bubble_bytes, "at least uri + 1024 (room for one button)", false},
+    {"clipboard_text", &LineLimits::clipboard_text, "at least 1", true},
 }};
 
 namespace {

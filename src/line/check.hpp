@@ -19,7 +19,7 @@ namespace quenra::line {
 // What LINE refuses in a message, as `check` names it (Problem::code).
 enum class ProblemCode : unsigned char {
     AltTextEmpty, AltTextTooLong, BubbleEmpty, BubbleTooLarge, BoxEmpty, TextWithoutSpans,
-    SpanEmpty, LabelEmpty, LabelTooLong, UriScheme, UriCharacters, UriTooLong,
+    SpanEmpty, LabelEmpty, LabelTooLong, UriScheme, UriCharacters, UriTooLong, ClipboardTextTooLong,
 };
 
 // Finds what LINE refuses in a message as its parts are told (a MessageOut),
@@ -30,22 +30,17 @@ class ProblemFinder {
 public:
     explicit ProblemFinder(const LineLimits& limits, bool keep = true) noexcept : limits_(limits), keep_(keep) {}
 
-    void begin_message(std::string_view alt_text);
+    void begin_message(std::string_view alt_text, bool right_to_left);
     void begin_box(Box box);
     void end_box(Box box);
-    void begin_text() noexcept { span_ = 0; }
-    void end_text();
+    void begin_frame(const Frame& frame);
+    void end_frame(const Frame& frame);
     void begin_span() noexcept { span_bytes_ = 0; }
     void span_text(std::string_view characters) noexcept { span_bytes_ += characters.size(); }
     void end_span(const Look& look);
     void button(std::string_view label, std::string_view uri);
-    void separator() noexcept { ++component_; }
-    // A quote's components come after its bar, in a box of their own.
-    void begin_quote() noexcept {
-        quote_ = component_;
-        component_ = 0;
-    }
-    void end_quote();
+    void clipboard(std::string_view label, std::string_view text);
+    void separator() noexcept { ++next_[depth_]; }
     void end_message() noexcept {}
 
     // Once the whole message has been told and its bubble, `bubble_bytes`
@@ -55,11 +50,15 @@ public:
     bool finds_only(std::size_t bubble_bytes, std::initializer_list<ProblemCode> allowed = {}) const noexcept;
 
 private:
-    std::string box_path() const;
-    std::string component_path() const;
+    // The path of the box or frame at `depth`: 0 for the body or footer.
+    std::string path_at(std::size_t depth) const;
+    // The path of the component being told at the depth open.
+    std::string component_path() const { return path_at(depth_) + "/contents/" + std::to_string(next_[depth_]); }
     // Records a problem; `path` and `message` make their texts, when called.
     template <class Path, class Message>
     void add(ProblemCode code, Path&& path, Message&& message);
+    // The problems of a button's label.
+    void check_label(std::string_view label);
 
     const LineLimits& limits_;
     bool keep_;
@@ -69,9 +68,12 @@ private:
     bool body_ = false;
     bool footer_ = false;
     Box box_ = Box::Body;
-    std::size_t component_ = 0;  // in the box or quote: the next one's index
-    std::optional<std::size_t> quote_;  // the index in the body of the quote open
-    std::size_t span_ = 0;       // in the text component: the next one's index
+    // The frames open in the box: `depth_` of them. next_[d] is the index of
+    // the next component at depth d (in the box at 0, in the frame open at
+    // d - 1 beyond), which for a frame open there is its own.
+    std::size_t depth_ = 0;
+    std::array<std::uint32_t, MAX_FRAME_DEPTH + 1> next_{};
+    std::size_t span_ = 0;  // in the text component: the next one's index
     std::size_t span_bytes_ = 0;
 };
 
@@ -80,8 +82,11 @@ struct SizeLimit {
     std::string_view name;
     std::size_t LineLimits::*field;
     std::string_view least;  // in words
+    // Limits that objects made before it was known may lack: theirs is
+    // then LINE's own.
+    bool optional;
 };
-extern const std::array<SizeLimit, 4> SIZE_LIMITS;
+extern const std::array<SizeLimit, 5> SIZE_LIMITS;
 
 // Why `value`, written as a number, is out of range for `limit`: the one
 // wording of every such fault.

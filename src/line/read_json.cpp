@@ -3,6 +3,8 @@
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
+#include "line/json_depth.hpp"
+
 #include <quenra/internal_failure.hpp>
 #include "flex/json_writer.hpp"
 
@@ -10,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <limits>
 
 namespace quenra::line {
 
@@ -75,11 +78,11 @@ public:
         }
     }
     // An optional member that takes one of a few values.
-    void one_of(std::string_view name, std::initializer_list<std::string_view> values) {
+    std::optional<std::string_view> one_of(std::string_view name, std::initializer_list<std::string_view> values) {
         const auto text = optional_string(name);
-        if (!text) return;
+        if (!text) return text;
         for (const std::string_view value : values) {
-            if (*text == value) return;
+            if (*text == value) return text;
         }
         throw Unreadable{"unknown value \"" + std::string(*text) + "\" at " + child(name)};
     }
@@ -108,13 +111,26 @@ private:
 
     const Value* object_ = nullptr;
     std::string path_;
-    std::array<std::string_view, 8> names_{};  // an object of a message has at most seven members
+    std::array<std::string_view, 12> names_{};  // an object of a message has at most nine members
     std::size_t read_ = 0;
 };
 
 const Value& array_at(const Value& value, const std::string& path) {
     if (!value.IsArray()) throw Unreadable{"expected an array at " + path};
     return value;
+}
+
+// The frames that components read from JSON are told as: LINE's rules do
+// not look at how they look.
+constexpr Frame TEXT_FRAME{Frame::Kind::Text, false, {}, {}, 0, 0};
+constexpr Frame BOX_FRAME{Frame::Kind::Box, false, {}, {}, 0, 0};
+
+// An optional whole number that is not negative, such as a flex.
+void whole_number(ObjectReader& object, std::string_view name) {
+    const Value* value = object.optional(name);
+    if (value && !(value->IsUint64() && value->GetUint64() <= std::numeric_limits<std::uint32_t>::max())) {
+        throw Unreadable{"expected a whole number at " + object.child(name)};
+    }
 }
 
 void read_span(const Value& value, const std::string& path, ProblemFinder& out) {
@@ -131,83 +147,95 @@ void read_span(const Value& value, const std::string& path, ProblemFinder& out) 
     out.end_span(Look{});
 }
 
-void read_components(const Value& value, const std::string& path, ProblemFinder& out, bool in_quote);
+void read_components(const Value& value, const std::string& path, ProblemFinder& out);
 
-// A quote: a horizontal box of a bar (a separator) and a vertical box of the
-// quote's components.
-void read_quote(const Value& value, const std::string& path, ProblemFinder& out) {
+void read_text(const Value& value, const std::string& path, ProblemFinder& out) {
+    ObjectReader object(value, path, "text");
+    if (const Value* wrap = object.optional("wrap"); wrap && !wrap->IsBool()) {
+        throw Unreadable{"expected true or false at " + object.child("wrap")};
+    }
+    const std::string spans_path = object.child("contents");
+    const Value& spans = array_at(object.required("contents"), spans_path);
+    out.begin_frame(TEXT_FRAME);
+    for (rapidjson::SizeType i = 0; i < spans.Size(); ++i) read_span(spans[i], spans_path + "/" + std::to_string(i), out);
+    whole_number(object, "flex");
+    object.optional_string("size");
+    object.one_of("weight", {"bold", "regular"});
+    object.optional_string("color");
+    object.one_of("align", {"start", "end", "center"});
+    object.one_of("gravity", {"top", "bottom", "center"});
+    object.finish();
+    out.end_frame(TEXT_FRAME);
+}
+
+void read_button(const Value& value, const std::string& path, ProblemFinder& out) {
+    ObjectReader object(value, path, "button");
+    const Value& action_value = object.required("action");
+    bool copies = false;
+    if (action_value.IsObject()) {
+        const auto type = action_value.FindMember("type");
+        copies = type != action_value.MemberEnd() && type->value.IsString() && string_of(type->value) == "clipboard";
+    }
+    ObjectReader action(action_value, object.child("action"), copies ? "clipboard" : "uri");
+    const std::string_view label = action.string("label");
+    const std::string_view target = action.string(copies ? "clipboardText" : "uri");
+    action.finish();
+    object.one_of("style", {"link", "primary", "secondary"});
+    object.one_of("height", {"sm", "md"});
+    object.finish();
+    if (copies) {
+        out.clipboard(label, target);
+    } else {
+        out.button(label, target);
+    }
+}
+
+// A box in the body: components laid out one way, and how it looks.
+void read_inner_box(const Value& value, const std::string& path, ProblemFinder& out) {
     ObjectReader object(value, path, "box");
-    object.constant("layout", "horizontal");
-    const std::string parts_path = object.child("contents");
-    const Value& parts = array_at(object.required("contents"), parts_path);
-    if (parts.Size() != 2) throw Unreadable{"expected a bar and a box at " + parts_path};
-    ObjectReader bar(parts[0], parts_path + "/0", "separator");
-    bar.optional_string("color");
-    bar.finish();
-    ObjectReader inner(parts[1], parts_path + "/1", "box");
-    inner.constant("layout", "vertical");
-    out.begin_quote();
-    read_components(inner.required("contents"), inner.child("contents"), out, true);
-    inner.optional_string("spacing");
-    inner.finish();
-    for (const std::string_view name : {"spacing", "paddingAll", "backgroundColor", "cornerRadius"}) {
+    if (!object.one_of("layout", {"vertical", "horizontal", "baseline"})) {
+        throw Unreadable{"missing member \"layout\" at " + path};
+    }
+    out.begin_frame(BOX_FRAME);
+    read_components(object.required("contents"), object.child("contents"), out);
+    whole_number(object, "flex");
+    for (const std::string_view name : {"spacing", "paddingAll", "paddingStart", "backgroundColor", "cornerRadius"}) {
         object.optional_string(name);
     }
     object.finish();
-    out.end_quote();
+    out.end_frame(BOX_FRAME);
 }
 
-void read_component(const Value& value, const std::string& path, ProblemFinder& out, bool in_quote) {
+void read_component(const Value& value, const std::string& path, ProblemFinder& out) {
     if (!value.IsObject()) throw Unreadable{"expected an object at " + path};
     const auto type = value.FindMember("type");
     const std::string_view kind = type != value.MemberEnd() && type->value.IsString() ? string_of(type->value) : "";
-    if (kind == "text") {
-        ObjectReader object(value, path, "text");
-        if (!object.required("wrap").IsBool()) throw Unreadable{"expected true or false at " + object.child("wrap")};
-        const std::string spans_path = object.child("contents");
-        const Value& spans = array_at(object.required("contents"), spans_path);
-        out.begin_text();
-        for (rapidjson::SizeType i = 0; i < spans.Size(); ++i) read_span(spans[i], spans_path + "/" + std::to_string(i), out);
-        object.finish();
-        out.end_text();
-        return;
-    }
-    if (kind == "button") {
-        ObjectReader object(value, path, "button");
-        ObjectReader action(object.required("action"), object.child("action"), "uri");
-        const std::string_view label = action.string("label");
-        const std::string_view uri = action.string("uri");
-        action.finish();
-        object.constant("style", "link");
-        object.constant("height", "sm");
-        object.finish();
-        out.button(label, uri);
-        return;
-    }
+    if (kind == "text") return read_text(value, path, out);
+    if (kind == "button") return read_button(value, path, out);
+    if (kind == "box") return read_inner_box(value, path, out);
     if (kind == "separator") {
-        ObjectReader(value, path, "separator").finish();
+        ObjectReader separator(value, path, "separator");
+        separator.optional_string("color");
+        separator.finish();
         out.separator();
         return;
     }
-    if (kind == "box" && !in_quote) {
-        read_quote(value, path, out);
-        return;
-    }
-    throw Unreadable{"expected a text, button or separator component at " + path};
+    throw Unreadable{"expected a text, box, button or separator component at " + path};
 }
 
-void read_components(const Value& value, const std::string& path, ProblemFinder& out, bool in_quote) {
+void read_components(const Value& value, const std::string& path, ProblemFinder& out) {
     const Value& components = array_at(value, path);
     for (rapidjson::SizeType i = 0; i < components.Size(); ++i) {
-        read_component(components[i], path + "/" + std::to_string(i), out, in_quote);
+        read_component(components[i], path + "/" + std::to_string(i), out);
     }
 }
 
+// The body or the footer.
 void read_box(const Value& value, Box box, const std::string& path, ProblemFinder& out) {
     ObjectReader object(value, path, "box");
     object.constant("layout", "vertical");
     out.begin_box(box);
-    read_components(object.required("contents"), object.child("contents"), out, false);
+    read_components(object.required("contents"), object.child("contents"), out);
     object.optional_string("spacing");
     object.optional_string("backgroundColor");
     object.finish();
@@ -218,12 +246,13 @@ void read_box(const Value& value, Box box, const std::string& path, ProblemFinde
 std::size_t compact_size(const Value& value) {
     if (value.IsString()) return 2 + json_escaped_size(string_of(value));
     if (value.IsBool()) return value.GetBool() ? 4 : 5;
+    if (value.IsUint64()) return std::to_string(value.GetUint64()).size();
     if (value.IsArray()) {
         std::size_t size = 2 + (value.Empty() ? 0 : value.Size() - 1);
         for (rapidjson::SizeType i = 0; i < value.Size(); ++i) size += compact_size(value[i]);
         return size;
     }
-    if (!value.IsObject()) fail("a message holds only strings, booleans, arrays and objects");
+    if (!value.IsObject()) fail("a message holds only strings, booleans, whole numbers, arrays and objects");
     std::size_t size = 2 + (value.ObjectEmpty() ? 0 : value.MemberCount() - 1);
     const auto members = value.MemberBegin();
     for (rapidjson::SizeType i = 0; i < value.MemberCount(); ++i) {
@@ -234,9 +263,11 @@ std::size_t compact_size(const Value& value) {
 
 std::size_t read_whole(const Value& value, ProblemFinder& out) {
     ObjectReader message(value, "", "flex");
-    out.begin_message(message.string("altText"));
+    const std::string_view alt_text = message.string("altText");
     const Value& contents = message.required("contents");
     ObjectReader bubble(contents, "/contents", "bubble");
+    const auto direction = bubble.one_of("direction", {"ltr", "rtl"});
+    out.begin_message(alt_text, direction == "rtl");
     if (const Value* body = bubble.optional("body")) read_box(*body, Box::Body, "/contents/body", out);
     if (const Value* footer = bubble.optional("footer")) read_box(*footer, Box::Footer, "/contents/footer", out);
     bubble.finish();
@@ -246,54 +277,9 @@ std::size_t read_whole(const Value& value, ProblemFinder& out) {
 }
 
 // The deepest nesting of objects and arrays that a message of the writer's
-// shape has: message, bubble, box, components, quote, its parts, its box,
-// components, text, spans, span.
-constexpr unsigned MAX_DEPTH = 11;
-
-// Hands a reader's events to a document, refusing nesting deeper than
-// MAX_DEPTH: the reader walks without recursion, and the document it builds
-// can then be read record by record without any either.
-class DepthLimited {
-public:
-    explicit DepthLimited(rapidjson::Document& document) noexcept : document_(document) {}
-
-    bool too_deep() const noexcept { return too_deep_; }
-
-    bool Null() { return document_.Null(); }
-    bool Bool(bool value) { return document_.Bool(value); }
-    bool Int(int value) { return document_.Int(value); }
-    bool Uint(unsigned value) { return document_.Uint(value); }
-    bool Int64(std::int64_t value) { return document_.Int64(value); }
-    bool Uint64(std::uint64_t value) { return document_.Uint64(value); }
-    bool Double(double value) { return document_.Double(value); }
-    bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) {
-        return document_.RawNumber(text, length, copy);
-    }
-    bool String(const char* text, rapidjson::SizeType length, bool copy) {
-        return document_.String(text, length, copy);
-    }
-    bool Key(const char* text, rapidjson::SizeType length, bool copy) { return document_.Key(text, length, copy); }
-    bool StartObject() { return enter() && document_.StartObject(); }
-    bool EndObject(rapidjson::SizeType members) {
-        --depth_;
-        return document_.EndObject(members);
-    }
-    bool StartArray() { return enter() && document_.StartArray(); }
-    bool EndArray(rapidjson::SizeType elements) {
-        --depth_;
-        return document_.EndArray(elements);
-    }
-
-private:
-    bool enter() noexcept {
-        too_deep_ = ++depth_ > MAX_DEPTH;
-        return !too_deep_;
-    }
-
-    rapidjson::Document& document_;
-    unsigned depth_ = 0;
-    bool too_deep_ = false;
-};
+// shape has: message, bubble, box and its components, two for each frame
+// (a text component or a box and its components), and a span.
+constexpr unsigned MAX_DEPTH = 5 + 2 * MAX_FRAME_DEPTH;
 
 }  // namespace
 
@@ -314,7 +300,7 @@ ReadResult read_message(std::string_view json, ProblemFinder& out) {
     rapidjson::Reader reader;
     bool too_deep = false;
     const auto parse = [&](rapidjson::Document& handler) {
-        DepthLimited limited(handler);
+        DepthLimited limited(handler, MAX_DEPTH);
         const bool parsed = !reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag>(stream, limited)
                                  .IsError();
         too_deep = limited.too_deep();

@@ -26,17 +26,30 @@ std::optional<ButtonText> RepairedLinks::standalone_button(Document& document, c
     return repaired_button(document, document.view(label), *uri);
 }
 
-ButtonText RepairedLinks::repaired_button(Document& document, std::string_view label, std::string_view uri) const {
-    std::string shown = repair_label(label, uri, limits_);
+std::optional<ButtonText> RepairedLinks::lone_button(Document& document, std::string_view label,
+                                                     std::string_view target, bool copies) const {
+    if (copies) {
+        // A text cut short would copy something else.
+        if (utf16_length(target) > limits_.clipboard_text) return std::nullopt;
+        return repaired_button(document, label, target, true);
+    }
+    const auto uri = repair_uri(target, limits_);
+    if (!uri) return std::nullopt;
+    return repaired_button(document, label, *uri);
+}
+
+ButtonText RepairedLinks::repaired_button(Document& document, std::string_view label, std::string_view target,
+                                          bool copies) const {
+    std::string shown = repair_label(label, target, limits_);
     // A label of very long grapheme clusters is cut further: a message must
     // be able to hold the button alone.
-    for (std::size_t size = lone_button_size(shown, uri); size > limits_.bubble_bytes && shown.size() > 3;
-         size = lone_button_size(shown, uri)) {
+    for (std::size_t size = lone_button_size(shown, target, copies); size > limits_.bubble_bytes && shown.size() > 3;
+         size = lone_button_size(shown, target, copies)) {
         const std::size_t excess = size - limits_.bubble_bytes;
         shown = shorten_to_bytes(shown, shown.size() > excess + 3 ? shown.size() - excess - 3 : 0);
     }
     const Ref kept_label = document.keep(shown);
-    return ButtonText{kept_label, document.keep(uri)};
+    return ButtonText{kept_label, document.keep(target), copies};
 }
 
 bool needs_no_repair(const Document& exact, const LineLimits& limits) {
@@ -44,14 +57,11 @@ bool needs_no_repair(const Document& exact, const LineLimits& limits) {
         if (item.kind != Item::Kind::Button) continue;
         const ButtonText& button = exact.buttons[item.index];
         if (item.standalone && utf16_length(exact.characters(item)) > limits.alt_text) return false;
-        if (lone_button_size(exact.view(button.label), exact.view(button.uri)) > limits.bubble_bytes) return false;
+        if (lone_button_size(exact.view(button.label), exact.view(button.uri), button.copies) > limits.bubble_bytes) {
+            return false;
+        }
     }
     return true;
-}
-
-Document read_repaired(std::string_view text, const ConvertOptions& options, const LineLimits& limits) {
-    RepairedLinks links(limits);
-    return read_markdown(text, options, links);
 }
 
 }  // namespace quenra::line

@@ -29,16 +29,18 @@ public:
     // A standalone link whose label alone is longer than an altText may be
     // is read in the running text, where it can be cut.
     std::optional<ButtonText> standalone_button(Document& document, const Ref& label, const Link& link);
+    // A button of the footer alone, repaired, or nothing when LINE would
+    // refuse it whatever is done (a text to copy that is too long).
+    std::optional<ButtonText> lone_button(Document& document, std::string_view label, std::string_view target,
+                                          bool copies) const;
 
 private:
-    ButtonText repaired_button(Document& document, std::string_view label, std::string_view uri) const;
+    ButtonText repaired_button(Document& document, std::string_view label, std::string_view target,
+                               bool copies = false) const;
 
     const LineLimits& limits_;
     std::vector<std::string> uris_;
 };
-
-// The document of `text` with LINE's repairs made.
-Document read_repaired(std::string_view text, const ConvertOptions& options, const LineLimits& limits);
 
 // True when reading for LINE gives the exact conversion's document `exact`
 // again, given that LINE takes each of its links, labels and spans as they

@@ -13,8 +13,11 @@
 #include "python/boundary.hpp"
 #include "python/limits.hpp"
 #include "python/module.hpp"
+#include "python/snapshot.hpp"
 #include "python/str_sink.hpp"
-#include "telegram/deliver.hpp"
+#include "line/split.hpp"
+#include "telegram/document.hpp"
+#include "telegram/rich.hpp"
 
 namespace quenra::python {
 
@@ -33,6 +36,14 @@ constexpr KeywordOnlyParameter CONVERT_KEYWORDS[] = {
 };
 constexpr FunctionDescription CONVERT_PARAMETERS{"convert", std::nullopt, CONVERT_POSITIONAL, 0, 1, CONVERT_KEYWORDS};
 constexpr FunctionDescription SPLIT_PARAMETERS{"split", std::nullopt, CONVERT_POSITIONAL, 0, 1, CONVERT_KEYWORDS};
+
+constexpr std::string_view RICH_POSITIONAL[] = {"rich_message"};
+constexpr KeywordOnlyParameter RICH_KEYWORDS[] = {
+    {"decorate_links", false},
+    {"limits", false},
+};
+constexpr FunctionDescription CONVERT_RICH_PARAMETERS{"convert_rich", std::nullopt, RICH_POSITIONAL, 0, 1, RICH_KEYWORDS};
+constexpr FunctionDescription SPLIT_RICH_PARAMETERS{"split_rich", std::nullopt, RICH_POSITIONAL, 0, 1, RICH_KEYWORDS};
 
 // The fields of an entity, as attribute names and keys.
 enum Field : std::size_t { Type, Offset, Length, Url, Language, CustomEmojiId, UserId, UnixTime, DateTimeFormat, User, Id, FIELDS };
@@ -72,39 +83,45 @@ PyObject* datetime_class() {
     });
 }
 
-// Where telegram.Entity, a dataclass with slots, keeps each field in an
-// instance: read and written there directly, as its own descriptors do.
-std::array<Py_ssize_t, DateTimeFormat + 1> entity_slots;
+// The members of telegram.Entity, a dataclass with slots, that hold each
+// field in an instance: read and written there directly, as its own
+// descriptors do. Their descriptors are kept, with the class.
+std::array<PyMemberDef*, DateTimeFormat + 1> entity_members;
 
 PyTypeObject* entity_class() {
     return reinterpret_cast<PyTypeObject*>(entity_class_cache.get([] {
         const Owned module = expect_object(PyImport_ImportModule("quenra.telegram"));
         Owned type = expect_object(PyObject_GetAttrString(module.get(), "Entity"));
-        for (std::size_t field = 0; field < entity_slots.size(); ++field) {
-            PyObject* descriptor = PyDict_GetItemString(reinterpret_cast<PyTypeObject*>(type.get())->tp_dict,
-                                                        FIELD_NAMES[field]);
-            if (!descriptor || !Py_IS_TYPE(descriptor, &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
-            entity_slots[field] = reinterpret_cast<PyMemberDescrObject*>(descriptor)->d_member->offset;
+        for (std::size_t field = 0; field < entity_members.size(); ++field) {
+            Owned descriptor = Owned::steal(PyObject_GetAttrString(type.get(), FIELD_NAMES[field]));
+            if (!descriptor || !Py_IS_TYPE(descriptor.get(), &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
+            entity_members[field] = reinterpret_cast<PyMemberDescrObject*>(descriptor.release())->d_member;
         }
         return type.release();
     }));
 }
 
-// The field of an entity of exactly telegram.Entity: a borrowed reference.
+// Where an instance of exactly telegram.Entity keeps `field`.
 PyObject*& entity_slot(PyObject* entity, Field field) noexcept {
-    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(entity) + entity_slots[field]);
+    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(entity) + entity_members[field]->offset);
 }
 
 // `field` of an entity given as a telegram.Entity, a dict (by key) or any
-// object (by attribute); nothing when it has none.
+// object (by attribute); nothing when it has none. A strong reference, read
+// as the interpreter reads it where other threads may set it.
 Result<Owned> field_of(PyObject* entity, Field field) {
-    if (Py_IS_TYPE(entity, entity_class()) && field < static_cast<Field>(entity_slots.size())) {
-        return Owned::borrow(entity_slot(entity, field));
+    if (Py_IS_TYPE(entity, entity_class()) && field < static_cast<Field>(entity_members.size())) {
+        Owned value = Owned::steal(PyMember_GetOne(reinterpret_cast<const char*>(entity), entity_members[field]));
+        if (!value) {
+            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
+            PyErr_Clear();  // a slot never set
+        }
+        return value;
     }
     if (PyDict_Check(entity)) {
-        PyObject* value = PyDict_GetItemWithError(entity, field_name(field));
-        if (!value && PyErr_Occurred()) return PyErr::fetch();
-        return Owned::borrow(value);
+        Owned value;
+        if (dict_item(entity, field_name(field), value) < 0) return PyErr::fetch();
+        return value;
     }
     Owned value = Owned::steal(PyObject_GetAttr(entity, field_name(field)));
     if (!value) {
@@ -269,12 +286,12 @@ std::optional<PyErr> read_entity(PyObject* item, std::size_t index, EntityViews&
 // iterable of entities.
 std::optional<PyErr> read_entities(PyObject* slot, EntityViews& out) {
     if (!slot || slot == Py_None) return std::nullopt;
-    const Owned items = Owned::steal(PySequence_Fast(slot, "entities must be an iterable of entities or None"));
+    const Owned items = snapshot(slot, "entities must be an iterable of entities or None");
     if (!items) return PyErr::fetch();
-    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
     out.views.reserve(static_cast<std::size_t>(count));
     for (Py_ssize_t i = 0; i < count; ++i) {
-        if (auto error = read_entity(PySequence_Fast_GET_ITEM(items.get(), i), static_cast<std::size_t>(i), out)) {
+        if (auto error = read_entity(PyTuple_GET_ITEM(items.get(), i), static_cast<std::size_t>(i), out)) {
             return error;
         }
     }
@@ -286,7 +303,7 @@ std::optional<PyErr> read_entities(PyObject* slot, EntityViews& out) {
 Owned new_entity(const Entity& entity) {
     PyTypeObject* type = entity_class();
     Owned object = expect_object(type->tp_alloc(type, 0));
-    for (std::size_t field = 0; field < entity_slots.size(); ++field) {
+    for (std::size_t field = 0; field < entity_members.size(); ++field) {
         entity_slot(object.get(), static_cast<Field>(field)) = Py_NewRef(Py_None);
     }
     const auto set = [&](Field field, Owned value) {
@@ -328,22 +345,9 @@ std::optional<PyErr> read_arguments(std::span<PyObject* const> slots, TelegramAr
     return out.limits.read(slots[4]);
 }
 
-// The document of the arguments' text and entities; raises InvalidLimits
-// and InvalidEntity.
-Document read_document(const TelegramArguments& arguments, DocumentMemory& memory) {
-    arguments.limits.require_valid();
-    const ConversionArguments& conversion = arguments.conversion;
-    return telegram::read_document(conversion.text, arguments.entities.views, conversion.options,
-                                   arguments.limits.get(), memory.for_text(conversion.text.size()));
-}
-
-// The `str` of a message of `document`, read from the `str` `text_object`, as
-// `write(sink)` writes it: as wide as the text's characters, or the
-// document's own (repaired labels and URIs) where those are wider.
-template <class Write>
-Owned document_str(PyObject* text_object, const Document& document, Write&& write) {
-    const Py_UCS4 widest = std::max<Py_UCS4>(max_char_value(text_object), widest_code_point(document.strings));
-    return write_str_up_to(widest, expected_json_size(document.text.size()), std::forward<Write>(write));
+// The reading of the arguments' text and entities.
+telegram::EntitiesReading reading_of(const TelegramArguments& arguments) {
+    return telegram::EntitiesReading{arguments.conversion.text, arguments.entities.views, arguments.conversion.options};
 }
 
 // The parse mode that a `parse_mode` argument names, in any letter case;
@@ -388,7 +392,7 @@ PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
 }
 
 // Binds a call of `convert` or `split` as `description` says and returns
-// `work(text_object, arguments)`, with the library's refusals raised as
+// `work(arguments)`, with the library's refusals raised as
 // ValueError.
 template <class Work>
 PyObject* telegram_call(const FunctionDescription& description, PyObject* const* args, Py_ssize_t positional_count,
@@ -400,41 +404,143 @@ PyObject* telegram_call(const FunctionDescription& description, PyObject* const*
         }
         TelegramArguments arguments;
         if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
-        return refusals_as_value_errors([&] { return work(slots[0], arguments); });
+        return refusals_as_value_errors([&] { return work(arguments); });
     });
 }
 
 PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                        PyObject* keyword_names) noexcept {
     return telegram_call(CONVERT_PARAMETERS, args, positional_count, keyword_names,
-                         [](PyObject* text_object, const TelegramArguments& arguments) {
-                             DocumentMemory memory;
-                             const Document document = read_document(arguments, memory);
-                             return document_str(text_object, document, [&](auto& sink) {
-                                        write_document(document, sink);
-                                    }).release();
+                         [](const TelegramArguments& arguments) {
+                             arguments.limits.require_valid();
+                             StrWrite write;
+                             line::convert_into(reading_of(arguments), arguments.limits.get(), write);
+                             return std::move(write).take().release();
                          });
 }
 
 PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return telegram_call(SPLIT_PARAMETERS, args, positional_count, keyword_names,
-                         [](PyObject* text_object, const TelegramArguments& arguments) {
-        arguments.limits.require_valid();
-        const ConversionArguments& conversion = arguments.conversion;
-        // The message LINE takes as it is holds the text's characters and the
-        // links' URIs.
-        Py_UCS4 widest = max_char_value(text_object);
-        for (const telegram::EntityView& entity : arguments.entities.views) {
-            if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
+                         [](const TelegramArguments& arguments) {
+                             arguments.limits.require_valid();
+                             StrWrite write;
+                             line::split_into(reading_of(arguments), arguments.limits.get(), write);
+                             return std::move(write).messages().release();
+                         });
+}
+
+// A node of a rich message given as Python objects: dicts read by key,
+// other objects by attribute (aiogram's models, or any with the Bot API's
+// fields), lists and tuples as arrays through a snapshot of their items, so
+// that another thread changing them cannot break a reading. A Python error
+// while reading is thrown as the PyErr to raise.
+class PyNode {
+public:
+    PyNode() = default;
+    explicit PyNode(Owned object) : object_(std::move(object)) {
+        if (object_ && (PyList_Check(object_.get()) || PyTuple_Check(object_.get()))) {
+            items_ = snapshot(object_.get(), "not a sequence");
+            if (!items_) throw PyErr::fetch();
         }
-        std::optional<std::vector<std::string>> messages;
-        Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
-            messages = telegram::split_into(conversion.text, arguments.entities.views, conversion.options,
-                                            arguments.limits.get(), sink);
-        });
-        return split_result(messages, std::move(passing)).release();
+    }
+
+    telegram::NodeKind kind() const noexcept {
+        using telegram::NodeKind;
+        PyObject* object = object_.get();
+        if (!object) return NodeKind::Missing;
+        if (object == Py_None) return NodeKind::Null;
+        if (PyBool_Check(object)) return NodeKind::Boolean;
+        if (PyLong_Check(object) || PyFloat_Check(object)) return NodeKind::Number;
+        if (PyUnicode_Check(object)) return NodeKind::String;
+        if (items_) return NodeKind::Array;
+        return NodeKind::Object;
+    }
+    PyNode member(std::string_view name) const {
+        const Owned key = new_str(name);
+        if (PyDict_Check(object_.get())) {
+            Owned value;
+            if (dict_item(object_.get(), key.get(), value) < 0) throw PyErr::fetch();
+            return PyNode(std::move(value));
+        }
+        Owned value = Owned::steal(PyObject_GetAttr(object_.get(), key.get()));
+        if (!value) {
+            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw PyErr::fetch();
+            PyErr_Clear();
+        }
+        return PyNode(std::move(value));
+    }
+    std::size_t size() const noexcept { return static_cast<std::size_t>(PyTuple_GET_SIZE(items_.get())); }
+    PyNode item(std::size_t index) const {
+        return PyNode(Owned::borrow(PyTuple_GET_ITEM(items_.get(), static_cast<Py_ssize_t>(index))));
+    }
+    std::string_view text() const {
+        auto utf8 = extract_str(object_.get());
+        if (!utf8) throw std::move(utf8).take_error();
+        return *utf8;
+    }
+    bool boolean() const noexcept { return object_.get() == Py_True; }
+    double number() const {
+        const double value = PyFloat_AsDouble(object_.get());
+        if (value == -1.0 && PyErr_Occurred()) throw PyErr::fetch();
+        return value;
+    }
+
+private:
+    Owned object_;
+    Owned items_;  // an array's items, as a tuple
+};
+static_assert(telegram::RichNode<PyNode>);
+
+// Binds a call of `convert_rich` or `split_rich` and returns what
+// `deliver(reading, limits)` makes of the message, with the library's
+// refusals raised as ValueError.
+template <class Deliver>
+PyObject* rich_call(const FunctionDescription& description, PyObject* const* args, Py_ssize_t positional_count,
+                    PyObject* keyword_names, Deliver&& deliver) noexcept {
+    return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
+        std::array<PyObject*, CONVERT_RICH_PARAMETERS.slot_count()> slots{};
+        if (auto error = extract_arguments_fastcall(description, args, positional_count, keyword_names, slots)) {
+            return raise(std::move(*error));
+        }
+        auto decorate = switch_argument(slots[1], "decorate_links");
+        if (!decorate) return raise(std::move(decorate).take_error());
+        LimitsArgument limits;
+        if (auto error = limits.read(slots[2])) return raise(std::move(*error));
+        try {
+            return refusals_as_value_errors([&] {
+                const PyNode root(Owned::borrow(slots[0]));
+                // Python objects hold no size to go by: room for a chat message.
+                constexpr std::size_t SIZE_HINT = 1024;
+                const telegram::RichReading<PyNode> reading{root, *decorate, SIZE_HINT};
+                return deliver(reading, limits.get()).release();
+            });
+        } catch (PyErr& error) {
+            return raise(std::move(error));
+        }
     });
+}
+
+PyObject* call_convert_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                            PyObject* keyword_names) noexcept {
+    return rich_call(CONVERT_RICH_PARAMETERS, args, positional_count, keyword_names,
+                     [](const auto& reading, const LineLimits& limits) {
+                         line::require_valid(limits);
+                         StrWrite write;
+                         line::convert_into(reading, limits, write);
+                         return std::move(write).take();
+                     });
+}
+
+PyObject* call_split_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
+                          PyObject* keyword_names) noexcept {
+    return rich_call(SPLIT_RICH_PARAMETERS, args, positional_count, keyword_names,
+                     [](const auto& reading, const LineLimits& limits) {
+                         line::require_valid(limits);
+                         StrWrite write;
+                         line::split_into(reading, limits, write);
+                         return std::move(write).messages();
+                     });
 }
 
 PyMethodDef telegram_methods[] = {
@@ -448,6 +554,12 @@ PyMethodDef telegram_methods[] = {
     {"split", fastcall_entry(&call_split), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "split(text, entities=None, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
      "Convert a Telegram message's text and entities to LINE Flex Message JSON strings that LINE accepts."},
+    {"convert_rich", fastcall_entry(&call_convert_rich), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "convert_rich(rich_message, *, decorate_links=True, limits=None)\n--\n\n"
+     "Convert a Telegram rich message to one LINE Flex Message JSON string."},
+    {"split_rich", fastcall_entry(&call_split_rich), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
+     "split_rich(rich_message, *, decorate_links=True, limits=None)\n--\n\n"
+     "Convert a Telegram rich message to LINE Flex Message JSON strings that LINE accepts."},
 };
 
 }  // namespace

@@ -115,28 +115,17 @@ std::string link_uri(const EntityView& entity, EntityType type, std::string_view
     }
 }
 
-// Every link a button that opens its URI as given: the reading of a message
-// that LINE may take as it is.
-struct KeptLinks {
-    static constexpr bool KEEPS_EMPTY_SPANS = true;
-
-    LinkReading reading(const Link& /*link*/, bool /*after_bang*/) const noexcept { return LinkReading::Button; }
-    ButtonText button(Document& document, const Ref& label, const Link& link) const {
-        return ButtonText{label, document.keep(link.url)};
-    }
-    std::optional<ButtonText> standalone_button(Document& document, const Ref& label, const Link& link) const {
-        return button(document, label, link);
-    }
-};
-
-template <ReadsLinks Links>
+template <LinkPolicy Links>
 class EntityReader {
 public:
     EntityReader(std::string_view text, const std::pmr::vector<Placed>& entities, const ConvertOptions& options,
                  Document& document, Links& links)
-        : text_(text), entities_(entities), options_(options), builder_(document, links) {}
+        : text_(text), entities_(entities), options_(options), builder_(document, links, options) {}
 
-    void read() { read_range(0, text_.size(), Look{}, true); }
+    void read() {
+        read_range(0, text_.size(), Look{}, true);
+        builder_.finish();
+    }
 
 private:
     // The text from `from` to `to` in `look`, with the entities inside it
@@ -162,9 +151,9 @@ private:
         if (is_style(type)) {
             read_range(placed.begin, placed.end, run_look(look, style_of(type)), false);
         } else if (is_quote(type)) {
-            builder_.set_quote(++quotes_);
+            builder_.begin_quote();
             read_range(placed.begin, placed.end, look, false);
-            builder_.set_quote(0);
+            builder_.end_quote();
         } else if (type == EntityType::Code || type == EntityType::Pre) {
             skip_inside(placed);
             if (type == EntityType::Code) {
@@ -187,19 +176,13 @@ private:
         if (top && options_.standalone_links_as_buttons && placed.type != EntityType::Email && !styled_whole(placed)) {
             if (const auto tail = standalone_link_tail(text_.substr(placed.end))) {
                 const std::string_view tail_text = text_.substr(placed.end, *tail);
-                if (builder_.standalone_button(link, tail_text, [&] { builder_.append(shown); })) {
+                if (builder_.standalone_link(link, tail_text, [&] { builder_.append(shown); })) {
                     skip_inside(placed);
                     return placed.end + *tail;
                 }
             }
         }
-        if (builder_.link_reading(link, false) != LinkReading::Button) {
-            read_range(placed.begin, placed.end, look, false);
-            return placed.end;
-        }
-        const std::size_t mark = builder_.begin_link();
-        read_range(placed.begin, placed.end, link_look(look, options_.decorate_links), false);
-        builder_.end_link(mark, link);
+        builder_.link(link, look, false, [&](const Look& text_look) { read_range(placed.begin, placed.end, text_look, false); });
         return placed.end;
     }
 
@@ -234,28 +217,28 @@ private:
     const ConvertOptions& options_;
     DocumentBuilder<Links> builder_;
     std::size_t next_ = 0;
-    std::uint32_t quotes_ = 0;
 };
 
-}  // namespace
-
+// The document of `text` with `entities` read with `links`.
+template <LinkPolicy Links>
 Document read_document(std::string_view text, std::span<const EntityView> entities, const ConvertOptions& options,
-                       const LineLimits& limits, std::pmr::memory_resource* memory, Repairs repairs) {
+                       Links& links, std::pmr::memory_resource* memory) {
     const std::pmr::vector<Placed> placed = place(text, entities, memory);
     Document document(memory);
     document.input = text;
     document.text.reserve(text.size());
-    const auto read = [&](auto& links) {
-        EntityReader<std::remove_reference_t<decltype(links)>>(text, placed, options, document, links).read();
-    };
-    if (repairs == Repairs::Made) {
-        line::RepairedLinks links(limits);
-        read(links);
-    } else {
-        KeptLinks links;
-        read(links);
-    }
+    EntityReader<Links>(text, placed, options, document, links).read();
     return document;
+}
+
+}  // namespace
+
+Document EntitiesReading::read(GivenLinks& links, std::pmr::memory_resource* memory) const {
+    return read_document(text, entities, options, links, memory);
+}
+
+Document EntitiesReading::read(line::RepairedLinks& links, std::pmr::memory_resource* memory) const {
+    return read_document(text, entities, options, links, memory);
 }
 
 }  // namespace quenra::telegram

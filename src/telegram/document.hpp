@@ -1,26 +1,34 @@
-// The document (flex/document.hpp) of a text and its entities, read for
-// delivery to LINE: styles as MarkdownV2's runs look, code and pre as code,
-// links with LINE's repairs, quotes as quotes.
+// The document (flex/document.hpp) of a text and its entities.
 #pragma once
 
 #include <memory_resource>
 #include <span>
 #include <string_view>
 
+#include "convert/build.hpp"
 #include "flex/document.hpp"
+#include "line/repair.hpp"
 #include <quenra/telegram.hpp>
 #include "telegram/entities.hpp"
+#include "text/unicode.hpp"
 
 namespace quenra::telegram {
 
-// Whether links are read with LINE's repairs (line/repair.hpp), or kept as
-// they are given, for a message that LINE may take as it is: when it does,
-// the repairs would change nothing.
-enum class Repairs : bool { Kept, Made };
+// A text and its entities, read for delivery to LINE (line/split.hpp):
+// styles as MarkdownV2's runs look, code and pre as code, links with the
+// caller's policy, quotes as quotes. Reading raises InvalidEntity for the
+// first entity that does not fit the text; the others are put into their
+// normal form (entities.hpp) first.
+struct EntitiesReading {
+    std::string_view text;
+    std::span<const EntityView> entities;
+    ConvertOptions options;
 
-// Raises InvalidEntity for the first entity that does not fit `text`;
-// normalises the rest (entities.hpp) and reads the text with them.
-Document read_document(std::string_view text, std::span<const EntityView> entities, const ConvertOptions& options,
-                       const LineLimits& limits, std::pmr::memory_resource* memory, Repairs repairs = Repairs::Made);
+    Document read(GivenLinks& links, std::pmr::memory_resource* memory) const;
+    Document read(line::RepairedLinks& links, std::pmr::memory_resource* memory) const;
+    std::size_t input_size() const noexcept { return text.size(); }
+    // A text that is empty or white space is no message to send.
+    bool shows_nothing(const Document& /*document*/) const noexcept { return is_blank(text); }
+};
 
 }  // namespace quenra::telegram

@@ -91,7 +91,10 @@ inline bool is_ascii(std::string_view text) noexcept { return ascii_prefix_lengt
 inline std::size_t utf16_length(std::string_view text) noexcept {
     // Every byte but a continuation byte (10xxxxxx) starts a code unit; a
     // four-byte lead (11110xxx), for a code point beyond U+FFFF, starts a
-    // second one. Eight bytes are counted at a time: shifting the word left
+    // second one. (So malformed bytes count one unit each, but for a
+    // four-byte lead that the text cuts short, which counts two, and stray
+    // continuation bytes, which count none: a count that may exceed the
+    // bytes.) Eight bytes are counted at a time: shifting the word left
     // brings each byte's lower bits under its own high bit.
     constexpr std::uint64_t HIGHS = 0x8080808080808080u;
     constexpr std::uint64_t ONES = 0x0101010101010101u;
@@ -99,7 +102,7 @@ inline std::size_t utf16_length(std::string_view text) noexcept {
     const auto count = [](std::uint64_t highs) { return static_cast<std::size_t>(((highs >> 7) * ONES) >> 56); };
     const auto units_of = [&](std::uint64_t word, std::size_t bytes) {
         const std::uint64_t continuation = word & ~(word << 1) & HIGHS;
-        const std::uint64_t four_byte_lead = word & (word << 1) & (word << 2) & (word << 3) & HIGHS;
+        const std::uint64_t four_byte_lead = word & (word << 1) & (word << 2) & (word << 3) & ~(word << 4) & HIGHS;
         return bytes - count(continuation) + count(four_byte_lead);
     };
     std::size_t units = 0;

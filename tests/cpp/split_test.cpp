@@ -10,6 +10,7 @@
 #include "flex_json.hpp"
 #include "fragment_text.hpp"
 #include <quenra.hpp>
+#include <quenra/telegram.hpp>
 #include "split_properties.hpp"
 #include "text_generator.hpp"
 
@@ -212,7 +213,7 @@ TEST(Check, NamesWhatItCannotRead) {
         {R"({"type":"flex","altText":"a","contents":{"type":"bubble","header":{}}})", "unexpected member \"header\" at /contents"},
         {R"({"type":"flex","altText":"a","contents":{"type":"carousel"}})", "expected \"bubble\" at /contents/type"},
         {R"({"type":"flex","altText":"a","contents":{"type":"bubble","body":{"type":"box","layout":"vertical","contents":[{"type":"image"}]}}})",
-         "expected a text, button or separator component at /contents/body/contents/0"},
+         "expected a text, box, button or separator component at /contents/body/contents/0"},
         {R"({"type":"flex","altText":"a","contents":{"type":"bubble","body":{"type":"box","layout":"vertical","contents":[{"type":"text","wrap":true,"contents":[{"type":"span","text":"x","weight":"heavy"}]}]}}})",
          "unknown value \"heavy\" at /contents/body/contents/0/contents/0/weight"},
     };
@@ -223,6 +224,31 @@ TEST(Check, NamesWhatItCannotRead) {
         } catch (const UnreadableMessage& unreadable) {
             EXPECT_EQ(unreadable.what(), reason);
         }
+    }
+}
+
+}  // namespace
+}  // namespace quenra
+
+namespace quenra {
+namespace {
+
+// Bytes that are not UTF-8 count as LINE's rules count them wherever they are
+// measured: `check` passes a message exactly when `split` keeps it whole.
+TEST(SplitMalformed, KeepsWholeWhatCheckPasses) {
+    for (const std::string bytes : {"\xff", "\xf0", "\xf8\x80", "\xe2\x80"}) {
+        std::string text;
+        while (text.size() < 1000) text += bytes;
+        text += " @user x";
+        // A mention whose URI LINE refuses as it stands, so that the message is read again with repairs.
+        const std::vector<telegram::Entity> entities{
+            {telegram::EntityType::TextLink, 0, 3, "https://a.b/x y", {}, {}, {}, {}, {}}};
+        const std::string whole = telegram::convert(text, entities, DEFAULTS);
+        const std::vector<std::string> messages = telegram::split(text, entities, DEFAULTS);
+        if (check(whole).empty()) {
+            EXPECT_EQ(messages, std::vector{whole}) << bytes;
+        }
+        for (const std::string& message : messages) EXPECT_TRUE(check(message).empty()) << message;
     }
 }
 

@@ -87,7 +87,7 @@ def test_limits_are_checked_when_made(arguments, error, message):
 
 def test_limits_are_frozen_and_default_to_lines_values():
     limits = LineLimits()
-    assert dataclasses.astuple(limits) == (1500, 1000, 40, 30000, ("http", "https", "line", "tel"))
+    assert dataclasses.astuple(limits) == (1500, 1000, 40, 30000, ("http", "https", "line", "tel"), 1000)
     with pytest.raises(dataclasses.FrozenInstanceError):
         limits.alt_text = 5
 
@@ -142,6 +142,6 @@ def test_check_refuses_deep_json_without_exhausting_the_stack():
     done = subprocess.run([sys.executable, "-c", DEEP_JSON], capture_output=True, text=True, check=False)
     assert done.returncode == 0, done.stderr
     assert done.stdout.splitlines() == [
-        f"JSON nested more than 11 levels deep at offset {offset}, deeper than any Flex message of this shape"
-        for offset in (11, 55)
+        f"JSON nested more than 133 levels deep at offset {offset}, deeper than any Flex message of this shape"
+        for offset in (133, 5 * 133)
     ]

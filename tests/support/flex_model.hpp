@@ -8,6 +8,7 @@
 // the serializer writes them.
 #pragma once
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -118,16 +119,17 @@ inline Span span_of(std::string text, const Look& look) {
     if (look.italic()) span.style = FontStyle::Italic;
     if (look.decoration() == Look::Decoration::Underline) span.decoration = TextDecoration::Underline;
     if (look.decoration() == Look::Decoration::LineThrough) span.decoration = TextDecoration::LineThrough;
-    constexpr const char* COLORS[] = {nullptr, "#CCCCCC", "#1689FC", "#CC0000"};
+    constexpr const char* COLORS[] = {nullptr, "#CCCCCC", "#1689FC", "#CC0000", "#D97706"};
     if (const char* color = COLORS[static_cast<int>(look.color())]) span.color = color;
-    if (look.small()) span.size = "sm";
+    constexpr const char* SIZES[] = {nullptr, "sm", "xs"};
+    if (const char* size = SIZES[static_cast<int>(look.size())]) span.size = size;
     return span;
 }
 
 // A MessageOut that makes the records of the message it is told.
 class RecordsOf {
 public:
-    void begin_message(std::string_view alt_text) { message_.altText = alt_text; }
+    void begin_message(std::string_view alt_text, bool /*right_to_left*/) { message_.altText = alt_text; }
     void begin_box(Box box) {
         auto& slot = box == Box::Body ? message_.contents.body : message_.contents.footer;
         slot = FlexBox{{}, std::string(box == Box::Body ? "md" : "sm"),
@@ -135,6 +137,18 @@ public:
         box_ = &*slot;
     }
     void end_box(Box) {}
+    // Text components, and quotes: a box with a bar around a box of text
+    // components (the model has no other boxes).
+    void begin_frame(const Frame& frame) {
+        if (frame.kind == Frame::Kind::Text) return begin_text();
+        if (frame.box.bar) {
+            box_->contents.emplace_back(std::in_place_type<Quote>);
+            quote_ = &std::get<Quote>(box_->contents.back());
+        }
+    }
+    void end_frame(const Frame& frame) {
+        if (frame.kind == Frame::Kind::Box && frame.box.bar) quote_ = nullptr;
+    }
     void begin_text() {
         if (quote_) {
             quote_->contents.push_back(Text{true, {}});
@@ -144,18 +158,14 @@ public:
             text_ = &std::get<Text>(box_->contents.back());
         }
     }
-    void end_text() {}
     void begin_span() { span_text_.clear(); }
     void span_text(std::string_view characters) { span_text_ += characters; }
     void end_span(const Look& look) { text_->contents.push_back(span_of(span_text_, look)); }
-    void begin_quote() {
-        box_->contents.emplace_back(std::in_place_type<Quote>);
-        quote_ = &std::get<Quote>(box_->contents.back());
-    }
-    void end_quote() { quote_ = nullptr; }
     void button(std::string_view label, std::string_view uri) {
         box_->contents.push_back(Button{UriAction{std::string(label), std::string(uri)}});
     }
+    // No reading that these records are made for makes buttons that copy.
+    void clipboard(std::string_view, std::string_view) { std::abort(); }
     void separator() { box_->contents.emplace_back(std::in_place_type<Separator>); }
     void end_message() {}
 

@@ -11,7 +11,7 @@
 #include "flex_json.hpp"
 #include "flex_model.hpp"
 #include <quenra.hpp>
-#include "line/repair.hpp"
+#include "line/split.hpp"
 #include "text/unicode.hpp"
 #include "text/utf8.hpp"
 #include "line/uri.hpp"
@@ -159,7 +159,10 @@ inline std::string split_property_failure(std::string_view text, const ConvertOp
         for (UriAction& action : buttons_of(*message)) buttons.push_back(std::move(action));
         messages.push_back(std::move(*message));
     }
-    const Document repaired = line::read_repaired(text, options, limits);
+    const Document repaired = line::read_repaired(line::MarkdownReading{text, options}, limits, std::pmr::get_default_resource());
+    if (line::cut_into_messages(repaired, limits) != line::cut_into_messages(repaired, limits, line::CutSearch::Walking)) {
+        return "the search for where messages end finds what walking finds";
+    }
     ShownText repaired_shown;
     bool unshown_text = false;
     for (const Item& item : repaired.items) {
@@ -191,7 +194,7 @@ inline std::string repair_property_failure(std::string_view text, const LineLimi
             expected_buttons.push_back(UriAction{line::repair_label(action.label, *uri, limits), *uri});
         }
     }
-    const Document repaired = line::read_repaired(text, options, limits);
+    const Document repaired = line::read_repaired(line::MarkdownReading{text, options}, limits, std::pmr::get_default_resource());
     for (const Item& item : repaired.items) {
         if (item.kind == Item::Kind::Shown) repaired_shown.add(repaired, item);
     }

@@ -6,6 +6,8 @@
 //
 // `parse` reads a bot's text exactly as Telegram's server reads it, in any of
 // the Bot API's parse modes (MarkdownV2, HTML, legacy Markdown).
+// `convert_rich` and `split_rich` do for rich messages (Bot API JSON) what
+// `convert` and `split` do for a text and its entities.
 // `convert` and `split` turn a text and its entities into Flex messages that
 // LINE accepts, with the repairs and cuts of quenra::split. Offsets and
 // lengths are in UTF-16 code units, as Telegram counts them.
@@ -88,6 +90,15 @@ public:
     using std::invalid_argument::invalid_argument;
 };
 
+// Raised by `convert_rich` and `split_rich` for a rich message that cannot be
+// read (not JSON, or a block without a type, a field of the wrong kind,
+// nesting deeper than Telegram allows); `what()` names where, as a path
+// such as "blocks[3].items[0].blocks".
+class InvalidRichMessage : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
 // The Bot API's parse modes: how a bot's text marks its entities.
 enum class ParseMode : std::uint8_t {
     MarkdownV2,  // "MarkdownV2"
@@ -113,5 +124,16 @@ std::string convert(std::string_view text, std::span<const Entity> entities, con
 // that passes every limit; none when the text shows nothing.
 std::vector<std::string> split(std::string_view text, std::span<const Entity> entities, const ConvertOptions& options,
                                const LineLimits& limits = {});
+
+// One Flex message of a rich message (the Bot API's RichMessage as JSON
+// text), with the repairs of `split_rich` but never cut.
+std::string convert_rich(std::string_view rich_message_json, bool decorate_links = true,
+                         const LineLimits& limits = {});
+
+// The messages of a rich message, each of which LINE accepts: exactly
+// { convert_rich(...) } when that passes every limit, else cut between
+// blocks; none when the message shows nothing.
+std::vector<std::string> split_rich(std::string_view rich_message_json, bool decorate_links = true,
+                                    const LineLimits& limits = {});
 
 }  // namespace quenra::telegram
