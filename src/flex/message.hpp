@@ -70,7 +70,7 @@ void for_each_item(const Document& document, Place begin, Place end, Each&& each
     for (std::size_t i = begin.item; i < end.item || (i == end.item && end.offset > 0); ++i) {
         const Item& item = document.items[i];
         const std::size_t from = i == begin.item ? begin.offset : 0;
-        const std::size_t to = i == end.item ? end.offset : item.size();
+        const std::size_t to = i == end.item ? end.offset : document.size_of(item);
         each(item, document.characters(item).substr(from, to - from));
     }
 }

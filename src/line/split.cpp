@@ -619,7 +619,7 @@ private:
                                 item.kind == Item::Kind::Button && item.standalone};
                 }
                 const bool has_characters = item.kind == Item::Kind::Shown || item.kind == Item::Kind::Hidden;
-                at = Place{at.item - 1, has_characters ? item.size() : 0};
+                at = Place{at.item - 1, has_characters ? document_.size_of(item) : 0};
                 continue;
             }
             const std::string_view text = characters(at.item);
@@ -736,7 +736,7 @@ private:
         while (at.item < items().size()) {
             const Item& item = items()[at.item];
             const bool passes = item.kind == Item::Kind::Shown || item.kind == Item::Kind::Hidden
-                                    ? at.offset >= item.size()
+                                    ? at.offset >= document_.size_of(item)
                                     : item.kind == Item::Kind::Close ||
                                           (item.kind == Item::Kind::Open && !document_.frames[item.index].box.shown_empty);
             if (!passes) break;

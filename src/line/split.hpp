@@ -121,7 +121,7 @@ void write_parts(const R& reading, const LineLimits& limits, Document& given, co
         for (const Part& part : cut_into_parts(document, limits)) write.part(document, part);
     };
     if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(given, limits)) {
-        std::erase_if(given.items, [](const Item& item) { return item.kind == Item::Kind::Shown && item.size() == 0; });
+        given.erase_empty_spans();
         return write_parts_of(given);
     }
     write_parts_of(read_repaired(reading, limits, std::pmr::get_default_resource()));
