@@ -122,7 +122,7 @@ private:
         std::uint32_t value = 0;
         if (byte(end) == '#') {
             ++end;
-            // Telegram's tdlib 1.8.69 takes "&#X" too, as the Bot API's.
+            // Telegram's tdlib 1.8.69 takes "&#X" as well as "&#x".
             const bool hexadecimal = byte(end) == 'x' || byte(end) == 'X';
             if (hexadecimal) ++end;
             const auto is_digit = [&](char c) { return hexadecimal ? is_ascii_hex(c) : is_ascii_digit(c); };
