@@ -1,8 +1,8 @@
-// libFuzzer harness over the Telegram layer. The input is read as MarkdownV2
-// the way Telegram reads it: a text it reads has its entities within the
-// text, nested properly, in Telegram's order and in their normal form; every
-// message of `split` passes `check`, and a text whose message passes is that
-// one message. The input's bytes are also taken as a text with entities made
+// libFuzzer harness over the Telegram layer. The input is read in each parse
+// mode (MarkdownV2, HTML, legacy Markdown) the way Telegram reads it: a text
+// it reads has its entities within the text, nested properly, in Telegram's
+// order and in their normal form; every message of `split` passes `check`,
+// and a text whose message passes is that one message. The input's bytes are also taken as a text with entities made
 // from its tail, in any order and overlapping: `convert` and `split` take
 // them or refuse them as not fitting the text, and never fail otherwise.
 #include <algorithm>
@@ -73,11 +73,13 @@ std::vector<Entity> entities_from(std::string_view encoded) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    try {
-        const FormattedText parsed = parse(input);
-        require_normal(parsed);
-        require_deliverable(parsed.text, parsed.entities);
-    } catch (const ParseError&) {
+    for (const ParseMode mode : {ParseMode::MarkdownV2, ParseMode::HTML, ParseMode::Markdown}) {
+        try {
+            const FormattedText parsed = parse(input, mode);
+            require_normal(parsed);
+            require_deliverable(parsed.text, parsed.entities);
+        } catch (const ParseError&) {
+        }
     }
     const std::size_t cut = input.find('\x01');
     if (cut != std::string_view::npos) {

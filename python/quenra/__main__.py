@@ -1,6 +1,7 @@
-"""Command line: convert MarkdownV2 text from a file or standard input.
+"""Command line: convert MarkdownV2 text (or, read as Telegram reads it, HTML or legacy Markdown) from a file
+or standard input.
 
-    python -m quenra [--telegram] [--inline-links] [--plain-links] [--pretty | --split | --check] [FILE]
+    python -m quenra [--telegram] [--parse-mode MODE] [--inline-links] [--plain-links] [--pretty | --split | --check] [FILE]
 """
 
 from __future__ import annotations
@@ -28,6 +29,13 @@ def _parser() -> argparse.ArgumentParser:
         "--telegram",
         action="store_true",
         help="read the text as MarkdownV2 the way Telegram reads it (quenra.telegram), quotes and all",
+    )
+    parser.add_argument(
+        "--parse-mode",
+        type=str.lower,
+        choices=["markdownv2", "html", "markdown"],
+        help="read the text the way Telegram reads a bot's text in this parse mode (any letter case; "
+        "html, or markdown for the legacy mode); implies --telegram",
     )
     parser.add_argument(
         "--inline-links",
@@ -90,9 +98,9 @@ def main(argv: list[str] | None = None) -> int:
         return _fail(f"{source} is not UTF-8 text (byte 0x{data[error.start]:02x} at offset {error.start})")
 
     standalone, decorate = not args.inline_links, not args.plain_links
-    if args.telegram:
+    if args.telegram or args.parse_mode:
         try:
-            shown, entities = telegram.parse(text)
+            shown, entities = telegram.parse(text, args.parse_mode or "MarkdownV2")
         except telegram.ParseError as error:
             return _fail(f"Telegram refuses {source}: {error}")
         messages = (

@@ -6,8 +6,9 @@ from quenra.telegram import Entity
 
 __all__: list[str]
 
-def parse(markdown_v2: str) -> tuple[str, list[Entity]]:
-    """Read MarkdownV2 as Telegram does: the text and its entities, in Telegram's order."""
+def parse(text: str, parse_mode: str = "MarkdownV2") -> tuple[str, list[Entity]]:
+    """Read a bot's text as Telegram does in parse_mode "MarkdownV2", "HTML" or "Markdown" (any letter case):
+    the text and its entities, in Telegram's order."""
 
 def convert(
     text: str,

@@ -10,6 +10,12 @@ turns them into Flex messages that LINE accepts, faithfully:
 >>> telegram.split(text, entities) == [telegram.convert(text, entities)]
 True
 
+``parse`` reads a bot's text in any of the Bot API's parse modes,
+``"MarkdownV2"`` (the default), ``"HTML"`` or ``"Markdown"``:
+
+>>> telegram.parse("<b>Hi</b> there!", parse_mode="HTML") == (text, entities)
+True
+
 ``entities`` may be ``Entity`` values, Bot API JSON objects, or any objects
 with those attributes (python-telegram-bot's and aiogram's
 ``MessageEntity``), so that ``telegram.split(message.text,
@@ -32,7 +38,7 @@ __all__ = ["Entity", "ParseError", "convert", "convert_rich", "parse", "split", 
 
 
 class ParseError(ValueError):
-    """MarkdownV2 that Telegram refuses; the message is Telegram's own."""
+    """A bot's text that Telegram refuses in its parse mode; the message is Telegram's own."""
 
 
 @dataclass(frozen=True, slots=True)

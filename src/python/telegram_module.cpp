@@ -25,7 +25,7 @@ namespace {
 
 using telegram::Entity;
 
-constexpr std::string_view PARSE_POSITIONAL[] = {"markdown_v2"};
+constexpr std::string_view PARSE_POSITIONAL[] = {"text", "parse_mode"};
 constexpr FunctionDescription PARSE_PARAMETERS{"parse", std::nullopt, PARSE_POSITIONAL, 0, 1, {}};
 
 constexpr std::string_view CONVERT_POSITIONAL[] = {"text", "entities"};
@@ -350,6 +350,20 @@ telegram::EntitiesReading reading_of(const TelegramArguments& arguments) {
     return telegram::EntitiesReading{arguments.conversion.text, arguments.entities.views, arguments.conversion.options};
 }
 
+// The parse mode that a `parse_mode` argument names, in any letter case;
+// MarkdownV2 when it was left out.
+Result<telegram::ParseMode> parse_mode_argument(PyObject* slot) {
+    if (!slot) return telegram::ParseMode::MarkdownV2;
+    if (!PyUnicode_Check(slot)) return PyErr::type_error("parse_mode must be a str, not '" + type_name(slot) + "'");
+    // A str that has no UTF-8 form names no mode either.
+    if (auto name = extract_str(slot)) {
+        if (const auto mode = telegram::parse_mode_named(*name)) return *mode;
+    }
+    const Owned shown = expect_object(PyObject_Repr(slot));
+    return PyErr::lazy(PyExc_ValueError,
+                       "parse_mode must be \"MarkdownV2\", \"HTML\" or \"Markdown\", not " + lenient_utf8(shown.get()));
+}
+
 PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -357,11 +371,13 @@ PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         if (auto error = extract_arguments_fastcall(PARSE_PARAMETERS, args, positional_count, keyword_names, slots)) {
             return raise(std::move(*error));
         }
-        auto markdown = extract_str(slots[0]);
-        if (!markdown) return raise(argument_extraction_error("markdown_v2", std::move(markdown).take_error()));
+        auto text = extract_str(slots[0]);
+        if (!text) return raise(argument_extraction_error("text", std::move(text).take_error()));
+        auto mode = parse_mode_argument(slots[1]);
+        if (!mode) return raise(std::move(mode).take_error());
         telegram::FormattedText parsed;
         try {
-            parsed = telegram::parse(*markdown);
+            parsed = telegram::parse(*text, *mode);
         } catch (const telegram::ParseError& refused) {
             PyErr_SetString(telegram_class(parse_error_cache, "ParseError"), refused.what());
             return nullptr;
@@ -370,8 +386,8 @@ PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         for (std::size_t i = 0; i < parsed.entities.size(); ++i) {
             PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_entity(parsed.entities[i]).release());
         }
-        Owned text = new_str(parsed.text);
-        return expect_object(PyTuple_Pack(2, text.get(), list.get())).release();
+        Owned shown = new_str(parsed.text);
+        return expect_object(PyTuple_Pack(2, shown.get(), list.get())).release();
     });
 }
 
@@ -529,8 +545,9 @@ PyObject* call_split_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t 
 
 PyMethodDef telegram_methods[] = {
     {"parse", fastcall_entry(&call_parse), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
-     "parse(markdown_v2)\n--\n\n"
-     "Read MarkdownV2 as Telegram does: the text and its entities, in Telegram's order."},
+     "parse(text, parse_mode='MarkdownV2')\n--\n\n"
+     "Read a bot's text as Telegram does in parse_mode \"MarkdownV2\", \"HTML\" or \"Markdown\" (any letter case):\n"
+     "the text and its entities, in Telegram's order."},
     {"convert", fastcall_entry(&call_convert), METH_FASTCALL | METH_KEYWORDS | METH_STATIC,
      "convert(text, entities=None, *, standalone_links_as_buttons=True, decorate_links=True, limits=None)\n--\n\n"
      "Convert a Telegram message's text and entities to one LINE Flex Message JSON string."},

@@ -107,6 +107,57 @@ std::string_view without_trailing_space(std::string_view rest) noexcept {
     return rest;
 }
 
+// True when `address` is an IPv4 address as the C library reads one: four
+// decimal numbers up to 255, without leading zeros, split by dots.
+bool is_ipv4_address(std::string_view address) noexcept {
+    int numbers = 0;
+    while (true) {
+        const std::size_t end = std::min(address.find('.'), address.size());
+        const std::string_view number = address.substr(0, end);
+        if (number.empty() || number.size() > 3 || (number.size() > 1 && number[0] == '0') ||
+            !std::all_of(number.begin(), number.end(), is_ascii_digit) || (number.size() == 3 && number > "255")) {
+            return false;
+        }
+        ++numbers;
+        if (end == address.size()) return numbers == 4;
+        address.remove_prefix(end + 1);
+    }
+}
+
+// True when `address` is an IPv6 address as the C library reads one: eight
+// groups of one to four hex digits split by ":", or fewer around one "::";
+// the last two may be written as an IPv4 address.
+bool is_ipv6_address(std::string_view address) noexcept {
+    int groups = 0;
+    bool gap = address.starts_with("::");
+    if (gap) {
+        address.remove_prefix(2);
+    } else if (address.starts_with(':')) {
+        return false;
+    }
+    while (!address.empty()) {
+        const std::size_t end = std::min(address.find(':'), address.size());
+        const std::string_view group = address.substr(0, end);
+        if (group.find('.') != std::string_view::npos) {
+            if (end != address.size() || !is_ipv4_address(group)) return false;
+            groups += 2;
+            break;
+        }
+        if (group.empty() || group.size() > 4 || !std::all_of(group.begin(), group.end(), is_ascii_hex)) return false;
+        ++groups;
+        if (end == address.size()) break;
+        if (address.substr(end).starts_with("::")) {
+            if (gap) return false;
+            gap = true;
+            address.remove_prefix(end + 2);
+        } else {
+            address.remove_prefix(end + 1);
+            if (address.empty()) return false;  // a ":" at the end
+        }
+    }
+    return gap ? groups <= 7 : groups == 8;
+}
+
 // A tg:, ton: or tonsite: link: "scheme://host" and the rest from "?".
 std::optional<std::string> checked_special_link(std::string_view url, std::string_view scheme) {
     url.remove_prefix(scheme.size() + 1);
@@ -203,10 +254,7 @@ std::optional<std::string> checked_link(std::string_view url) {
         host = authority.substr(0, colon);
     }
     if (ipv6) {
-        const std::string_view address = host.substr(1, host.size() - 2);
-        if (address.empty() || !std::all_of(address.begin(), address.end(), [](char c) { return is_ascii_hex(c) || c == ':' || c == '.'; })) {
-            return std::nullopt;
-        }
+        if (!is_ipv6_address(host.substr(1, host.size() - 2))) return std::nullopt;
     } else if (host.empty() || host == "." || !made_of_host_characters(host) || host.find('.') == std::string_view::npos) {
         return std::nullopt;
     }
@@ -229,8 +277,7 @@ std::optional<EmojiOrTime> emoji_or_time(std::string_view url) {
     if (host == "emoji") {
         for (const auto& [name, value] : found) {
             if (name != "id") continue;
-            const auto id = canonical_int64(value);
-            if (!id || *id == 0) return std::nullopt;
+            if (!is_custom_emoji_id(value)) return std::nullopt;
             return EmojiOrTime{std::string(value), 0, std::nullopt};
         }
         return std::nullopt;
@@ -247,21 +294,42 @@ std::optional<EmojiOrTime> emoji_or_time(std::string_view url) {
         }
     }
     if (time.unix_time == 0) return std::nullopt;
-    if (format && !format->empty()) {
-        // Relative, or which parts show: the weekday, the date and the time,
-        // each short where both lengths are asked for.
-        std::string& normal = time.date_time_format.emplace();
-        if (*format == "r" || *format == "R") {
-            normal.push_back('r');
-        } else {
-            if (format->find_first_not_of("tTdDwW") != std::string_view::npos) return std::nullopt;
-            const auto has = [&](char c) { return format->find(c) != std::string_view::npos; };
-            if (has('w') || has('W')) normal.push_back('w');
-            if (has('d') || has('D')) normal.push_back(has('d') ? 'd' : 'D');
-            if (has('t') || has('T')) normal.push_back(has('t') ? 't' : 'T');
-        }
+    if (format) {
+        auto normal = date_time_format(*format);
+        if (!normal) return std::nullopt;
+        if (!normal->empty()) time.date_time_format = std::move(normal);
     }
     return time;
+}
+
+bool is_custom_emoji_id(std::string_view id) noexcept {
+    const auto value = canonical_int64(id);
+    return value && *value != 0;
+}
+
+std::optional<std::string> date_time_format(std::string_view format) {
+    std::string normal;
+    if (format == "r" || format == "R") {
+        normal.push_back('r');
+    } else {
+        if (format.find_first_not_of("tTdDwW") != std::string_view::npos) return std::nullopt;
+        const auto has = [&](char c) { return format.find(c) != std::string_view::npos; };
+        if (has('w') || has('W')) normal.push_back('w');
+        if (has('d') || has('D')) normal.push_back(has('d') ? 'd' : 'D');
+        if (has('t') || has('T')) normal.push_back(has('t') ? 't' : 'T');
+    }
+    return normal;
+}
+
+std::int32_t wrapped_int32(std::string_view value) noexcept {
+    const bool negative = value.starts_with('-');
+    std::uint32_t magnitude = 0;
+    for (std::size_t i = negative ? 1 : 0; i < value.size() && is_ascii_digit(value[i]); ++i) {
+        magnitude = magnitude * 10 + static_cast<std::uint32_t>(value[i] - '0');
+    }
+    // Two's complement: the bits of the value, negated if need be, read as
+    // signed.
+    return static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
 }
 
 }  // namespace quenra::telegram

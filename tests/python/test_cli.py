@@ -86,7 +86,7 @@ def test_one_leading_byte_order_mark_is_dropped():
 def test_help_names_the_flags():
     done = run("--help")
     assert done.returncode == 0
-    assert all(flag in done.stdout.decode() for flag in ("--inline-links", "--plain-links", "--pretty"))
+    assert all(flag in done.stdout.decode() for flag in ("--inline-links", "--plain-links", "--pretty", "--parse-mode"))
     assert os.path.basename(sys.executable)  # the interpreter under test ran it
 
 
@@ -147,3 +147,24 @@ def test_telegram_refusal_is_one_line_and_status_1():
         "quenra: error: Telegram refuses standard input: "
         "Character '.' is reserved and must be escaped with the preceding '\\'\n"
     )
+
+
+@pytest.mark.parametrize(("flags", "text", "parse_mode"), [
+    (["--parse-mode", "html"], "<b>Hi</b> <a href='https://a.b'>x</a>", "HTML"),
+    (["--parse-mode", "HTML", "--telegram"], "<i>Hi</i>", "HTML"),
+    (["--parse-mode", "Markdown"], "*Hi* [x](https://a.b)", "Markdown"),
+    (["--parse-mode", "markdownv2"], "*Hi*", "MarkdownV2"),
+])
+def test_parse_mode_chooses_telegrams_reading(flags, text, parse_mode):
+    from quenra import telegram
+
+    done = run(*flags, stdin=text.encode())
+    assert done.returncode == 0, done.stderr
+    assert done.stdout.decode() == telegram.convert(*telegram.parse(text, parse_mode)) + "\n"
+
+
+def test_another_parse_mode_is_a_usage_error():
+    done = run("--parse-mode", "xml", stdin=b"x")
+    assert done.returncode == 2 and "invalid choice: 'xml'" in done.stderr.decode()
+    refused = run("--parse-mode", "html", stdin=b"<p>x</p>")
+    assert refused.stderr.decode() == 'quenra: error: Telegram refuses standard input: Unsupported start tag "p" at byte offset 0\n'

@@ -4,7 +4,8 @@
 //     auto [text, entities] = quenra::telegram::parse("*Hi* there\\!");
 //     std::vector<std::string> messages = quenra::telegram::split(text, entities, {true, true});
 //
-// `parse` reads MarkdownV2 exactly as Telegram's server reads a bot's text.
+// `parse` reads a bot's text exactly as Telegram's server reads it, in any of
+// the Bot API's parse modes (MarkdownV2, HTML, legacy Markdown).
 // `convert_rich` and `split_rich` do for rich messages (Bot API JSON) what
 // `convert` and `split` do for a text and its entities.
 // `convert` and `split` turn a text and its entities into Flex messages that
@@ -98,10 +99,21 @@ public:
     using std::invalid_argument::invalid_argument;
 };
 
-// The text and entities that Telegram makes of `markdown_v2` (UTF-8) when a
-// bot sends it with parse_mode MarkdownV2, without the entities that
-// Telegram's server detects on its own (mentions, URLs, ...).
-FormattedText parse(std::string_view markdown_v2);
+// The Bot API's parse modes: how a bot's text marks its entities.
+enum class ParseMode : std::uint8_t {
+    MarkdownV2,  // "MarkdownV2"
+    HTML,        // "HTML"
+    Markdown,    // "Markdown", the legacy mode
+};
+
+// The parse mode of a Bot API name, in any letter case as the Bot API takes
+// it ("MarkdownV2", "html", ...); nothing for another name.
+std::optional<ParseMode> parse_mode_named(std::string_view name) noexcept;
+
+// The text and entities that Telegram makes of `text` (UTF-8) when a bot
+// sends it with `mode`, without the entities that Telegram's server detects
+// on its own (mentions, URLs, ...).
+FormattedText parse(std::string_view text, ParseMode mode = ParseMode::MarkdownV2);
 
 // One Flex message of `text` (UTF-8) with `entities`, in any order, with the
 // repairs of `split` but never cut.
