@@ -89,7 +89,7 @@ public:
 
     void open(std::uint32_t frame) {
         stack_.push_back({frame, false});
-        if (frame_of(frame).box.shown_empty) write_pending();
+        if (frame_of(frame).box.shown_empty && !frame_of(frame).flattened) write_pending();
     }
     void close() {
         if (stack_.empty()) fail("a frame is closed that is not open");
@@ -140,7 +140,7 @@ private:
             body_ = true;
         }
         for (Entry& entry : stack_) {
-            if (entry.written) continue;
+            if (entry.written || frame_of(entry.frame).flattened) continue;
             entry.written = true;
             each([&](auto& out) { out.begin_frame(frame_of(entry.frame)); });
         }

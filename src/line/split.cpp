@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -119,7 +121,7 @@ public:
     void open(std::uint32_t frame) {
         stack_.push_back({frame, false, 0});
         last_shown_ = nullptr;
-        if (document_.frames[frame].box.shown_empty) write_pending();
+        if (document_.frames[frame].box.shown_empty && !document_.frames[frame].flattened) write_pending();
     }
     void close() {
         if (!stack_.empty()) stack_.pop_back();
@@ -180,8 +182,13 @@ private:
 
     static std::size_t comma(std::size_t before) noexcept { return before > 0 ? 1 : 0; }
 
-    // The components (or spans) of what is open innermost.
-    std::size_t& children() noexcept { return stack_.empty() ? body_children_ : stack_.back().children; }
+    // The components (or spans) of what is open and written innermost.
+    std::size_t& children() noexcept {
+        for (auto entry = stack_.rbegin(); entry != stack_.rend(); ++entry) {
+            if (!document_.frames[entry->frame].flattened) return entry->children;
+        }
+        return body_children_;
+    }
 
     // Writes the body and the frames open that are not written yet.
     void write_pending() {
@@ -191,6 +198,7 @@ private:
         }
         std::size_t* parent = &body_children_;
         for (Entry& entry : stack_) {
+            if (document_.frames[entry.frame].flattened) continue;
             if (!entry.written) {
                 const Frame& frame = document_.frames[entry.frame];
                 bytes_ += bubble_sizes().frame(frame) + comma(*parent);
@@ -329,7 +337,8 @@ public:
         while (start.item < items().size()) {
             const Cut cut = message_end(start, open, header);
             if (shows_anything(start, cut.place)) out.push_back(message(start, cut.place, open, header));
-            const Place next = skip_white_space(cut.place);
+            Place next = skip_white_space(cut.place);
+            if (cut.between_blocks) next = block_start(cut.place, next);
             advance(open, start, next);
             header = cut.between_blocks ? header_before(next, open) : std::nullopt;
             start = next;
@@ -348,6 +357,18 @@ private:
             if (item.kind == Item::Kind::Open) open.push_back(item.index);
             if (item.kind == Item::Kind::Close && !open.empty()) open.pop_back();
         }
+    }
+
+    // Where the message after a cut between blocks at `cut` starts, given
+    // `next`, its first character: before the frames that open its block
+    // (a table's next row), past separators between blocks (a message
+    // starts with no divider).
+    Place block_start(Place cut, Place next) const {
+        while (next.offset == 0 && next.item < items().size() && items()[next.item].kind == Item::Kind::Separator) {
+            next = skip_white_space(Place{next.item + 1, 0});
+        }
+        while (next.offset == 0 && next.item > cut.item && items()[next.item - 1].kind == Item::Kind::Open) --next.item;
+        return next;
     }
 
     // The header rows to repeat atop a message that starts at `start`, where
@@ -673,6 +694,63 @@ private:
     const LineLimits& limits_;
 };
 
+// The document with its outermost boxes flattened where boxes nest deeper
+// than a message of `limits` can hold with a text component in them: on
+// every path the innermost boxes are kept, as many as fit. Nothing when
+// every box fits.
+std::optional<Document> flattened_to_fit(const Document& document, const LineLimits& limits) {
+    const BubbleSizes& sizes = bubble_sizes();
+    // The members of the largest box, and room for a text component, a
+    // span and a few characters besides.
+    static const std::size_t widest_box = sizes.frame(Frame{
+        Frame::Kind::Box, false, {},
+        BoxStyle{true, std::numeric_limits<std::int32_t>::max(), BoxStyle::Spacing::Medium, true, true, BoxStyle::Background::Quote, true, true, true},
+        0, 0});
+    constexpr std::size_t TEXT_ROOM = 512;
+    const std::size_t taken = sizes.bubble + sizes.body + TEXT_ROOM;
+    const std::size_t most = limits.bubble_bytes > taken ? (limits.bubble_bytes - taken) / widest_box : 0;
+    // The height of each box: the most boxes on a path down from it, itself
+    // included.
+    std::vector<std::uint32_t> height(document.frames.size(), 0);
+    std::vector<std::uint32_t> open;  // frames open
+    std::vector<std::uint32_t> below{0};  // the greatest height inside each
+    std::uint32_t highest = 0;
+    for (const Item& item : document.items) {
+        if (item.kind == Item::Kind::Open) {
+            open.push_back(item.index);
+            below.push_back(0);
+        } else if (item.kind == Item::Kind::Close && !open.empty()) {
+            const std::uint32_t frame = open.back();
+            const bool box = document.frames[frame].kind == Frame::Kind::Box;
+            const std::uint32_t own = below.back() + (box ? 1 : 0);
+            if (box) height[frame] = own;
+            open.pop_back();
+            below.pop_back();
+            below.back() = std::max(below.back(), own);
+            highest = std::max(highest, own);
+        }
+    }
+    if (highest <= most) return std::nullopt;
+    std::optional<Document> flat(document);
+    std::vector<std::size_t> written{0};  // boxes written around each place
+    for (const Item& item : document.items) {
+        if (item.kind == Item::Kind::Open) {
+            std::size_t around = written.back();
+            if (document.frames[item.index].kind == Frame::Kind::Box) {
+                if (around + height[item.index] > most) {
+                    flat->frames[item.index].flattened = true;
+                } else {
+                    ++around;
+                }
+            }
+            written.push_back(around);
+        } else if (item.kind == Item::Kind::Close && written.size() > 1) {
+            written.pop_back();
+        }
+    }
+    return flat;
+}
+
 }  // namespace
 
 std::string labels_as_alt_text(const Document& document, Place begin, Place end, const LineLimits& limits) {
@@ -686,6 +764,7 @@ std::string labels_as_alt_text(const Document& document, Place begin, Place end,
 }
 
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits) {
+    if (const std::optional<Document> flat = flattened_to_fit(document, limits)) return Cutter(*flat, limits).messages();
     return Cutter(document, limits).messages();
 }
 
