@@ -36,15 +36,48 @@ def test_line_sdk_check_is_strict():
         messaging.FlexMessage.from_json(result.replace('"bold"', '"heavy"'))
 
 
-def test_relay_example_pushes_every_part_five_to_a_request():
+def relay_example():
     import importlib.util
 
     spec = importlib.util.spec_from_file_location("line_relay", ROOT / "examples" / "line_relay.py")
     relay = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(relay)
+    return relay
+
+
+def test_relay_example_pushes_every_part_five_to_a_request():
+    relay = relay_example()
     text, entities = telegram.parse("".join(f">[Story {i}](https://example.com/{i}) *new*\n" for i in range(1500)))
     requests = relay.push_requests("U0123", text, entities)
     assert [len(r.messages) for r in requests[:-1]] == [5] * (len(requests) - 1) and len(requests) > 1
     sent = [message.to_dict() for request in requests for message in request.messages]
     assert sent == [json.loads(part) for part in telegram.split(text, entities)]
     assert relay.push_requests("U0123", "") == []
+
+
+def test_relay_example_relays_rich_messages_from_either_client(monkeypatch):
+    import asyncio
+    from types import SimpleNamespace
+
+    ptb = pytest.importorskip("telegram")
+    aiogram_message = pytest.importorskip("aiogram.types").Message
+    relay = relay_example()
+    rows = [[{"text": f"row {i}", "align": "left", "valign": "top"}] for i in range(400)]
+    rich = {"blocks": [{"type": "heading", "text": "Results", "size": 1}, {"type": "table", "cells": rows},
+                       {"type": "buttons", "buttons": [{"text": "More", "url": "https://example.com"}]}]}
+    update = {"message_id": 1, "date": 0, "chat": {"id": 1, "type": "private"}, "rich_message": rich}
+    expected = [json.loads(part) for part in telegram.split_rich(rich)]
+    assert len(expected) > 1
+
+    pushed = []
+
+    async def push_message(request):
+        pushed.extend(message.to_dict() for message in request.messages)
+
+    context = SimpleNamespace(bot_data={"line_api": SimpleNamespace(push_message=push_message)})
+    monkeypatch.setenv("LINE_TO", "U0123")
+    asyncio.run(relay.relay(ptb.Update(1, message=ptb.Message.de_json(update, None)), context))
+    assert pushed == expected
+    assert relay.rich_message_of(aiogram_message.model_validate(update)) is not None
+    requests = relay.push_requests("U0123", "", rich_message=relay.rich_message_of(aiogram_message.model_validate(update)))
+    assert [message.to_dict() for request in requests for message in request.messages] == expected
