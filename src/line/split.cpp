@@ -46,6 +46,12 @@ std::size_t message_size(Tell&& tell) {
 // writer writes it.
 struct BubbleSizes {
     std::size_t bubble = message_size([](auto&) {});
+    // What reading right to left adds to it.
+    std::size_t right_to_left = bubble_size([](auto& writer) {
+                                    writer.begin_message({}, true);
+                                    writer.end_message();
+                                }) -
+                                bubble;
     std::size_t body = message_size([](auto& writer) {
                            writer.begin_box(Box::Body);
                            writer.end_box(Box::Body);
@@ -110,7 +116,9 @@ using OpenFrames = std::vector<std::uint32_t>;
 class PartMeter {
 public:
     PartMeter(const Document& document, const LineLimits& limits, const OpenFrames& open)
-        : document_(document), limits_(limits), bytes_(bubble_sizes().bubble) {
+        : document_(document),
+          limits_(limits),
+          bytes_(bubble_sizes().bubble + (document.right_to_left ? bubble_sizes().right_to_left : 0)) {
         for (const std::uint32_t frame : open) stack_.push_back({frame, false, 0});
     }
 

@@ -419,8 +419,9 @@ def test_types_of_later_versions_show_their_text(seed):
 def test_long_messages_are_cut_between_blocks_and_inside_long_ones():
     generator = Generator(7, size=3)
     message = {"blocks": [generator.block() for _ in range(300)] + [{"type": "paragraph", "text": "x" * 5000}]}
-    assert_delivers(message, DEFAULT)
-    assert_delivers(message, SMALL)
+    for limits in (DEFAULT, SMALL):
+        assert_delivers(message, limits)
+        assert_delivers({**message, "is_rtl": True}, limits)
 
 
 # --- How each object shows -----------------------------------------------------
