@@ -354,6 +354,11 @@ public:
         return out;
     }
 
+    // True when one message holds the whole document.
+    bool fits_whole() const {
+        return message_end(Place{}, {}, std::nullopt).place == Place{items().size(), 0};
+    }
+
 private:
     const std::pmr::vector<Item>& items() const noexcept { return document_.items; }
     std::string_view characters(std::size_t item) const noexcept { return document_.characters(items()[item]); }
@@ -702,53 +707,53 @@ private:
     const LineLimits& limits_;
 };
 
-// The document with its outermost boxes flattened where boxes nest deeper
-// than a message of `limits` can hold with a text component in them: on
-// every path the innermost boxes are kept, as many as fit. Nothing when
-// every box fits.
+// The document with its outermost boxes flattened where the boxes written
+// around some text take more of a message of `limits` than leaves room for
+// a text component in them: on every path the innermost boxes are kept, as
+// many as fit. Nothing when every box fits.
 std::optional<Document> flattened_to_fit(const Document& document, const LineLimits& limits) {
     const BubbleSizes& sizes = bubble_sizes();
-    // The members of the largest box, and room for a text component, a
-    // span and a few characters besides.
-    static const std::size_t widest_box = sizes.frame(Frame{
-        Frame::Kind::Box, false, {},
-        BoxStyle{true, std::numeric_limits<std::int32_t>::max(), BoxStyle::Spacing::Medium, true, true, BoxStyle::Background::Quote, true, true, true},
-        0, 0});
+    // Room for a text component, a span and a few characters.
     constexpr std::size_t TEXT_ROOM = 512;
-    const std::size_t taken = sizes.bubble + sizes.body + TEXT_ROOM;
-    const std::size_t most = limits.bubble_bytes > taken ? (limits.bubble_bytes - taken) / widest_box : 0;
-    // The height of each box: the most boxes on a path down from it, itself
-    // included.
-    std::vector<std::uint32_t> height(document.frames.size(), 0);
-    std::vector<std::uint32_t> open;  // frames open
-    std::vector<std::uint32_t> below{0};  // the greatest height inside each
-    std::uint32_t highest = 0;
+    const std::size_t taken = sizes.bubble + sizes.right_to_left + sizes.body + TEXT_ROOM;
+    const std::size_t budget = limits.bubble_bytes > taken ? limits.bubble_bytes - taken : 0;
+    // The bytes of each box that is written (that shows something) and of
+    // the most that are written on a path down from it.
+    std::vector<std::size_t> below_box(document.frames.size(), 0);
+    struct Open {
+        std::uint32_t frame;
+        std::size_t below = 0;  // the most bytes of boxes on a path inside
+        bool shows = false;
+    };
+    std::vector<Open> open{{0, 0, false}};  // the body, then the frames open
     for (const Item& item : document.items) {
         if (item.kind == Item::Kind::Open) {
-            open.push_back(item.index);
-            below.push_back(0);
-        } else if (item.kind == Item::Kind::Close && !open.empty()) {
-            const std::uint32_t frame = open.back();
-            const bool box = document.frames[frame].kind == Frame::Kind::Box;
-            const std::uint32_t own = below.back() + (box ? 1 : 0);
-            if (box) height[frame] = own;
+            open.push_back({item.index, 0, document.frames[item.index].box.shown_empty});
+        } else if (item.kind == Item::Kind::Shown || item.kind == Item::Kind::Separator) {
+            open.back().shows |= item.kind == Item::Kind::Separator || item.size() > 0;
+        } else if (item.kind == Item::Kind::Close && open.size() > 1) {
+            const Open closed = open.back();
             open.pop_back();
-            below.pop_back();
-            below.back() = std::max(below.back(), own);
-            highest = std::max(highest, own);
+            const Frame& frame = document.frames[closed.frame];
+            std::size_t bytes = closed.below;
+            if (closed.shows && frame.kind == Frame::Kind::Box) bytes += sizes.frame(frame) + 1;
+            if (frame.kind == Frame::Kind::Box) below_box[closed.frame] = bytes;
+            open.back().below = std::max(open.back().below, bytes);
+            open.back().shows |= closed.shows;
         }
     }
-    if (highest <= most) return std::nullopt;
+    if (open.front().below <= budget) return std::nullopt;
     std::optional<Document> flat(document);
-    std::vector<std::size_t> written{0};  // boxes written around each place
+    std::vector<std::size_t> written{0};  // bytes of the boxes written around each place
     for (const Item& item : document.items) {
         if (item.kind == Item::Kind::Open) {
             std::size_t around = written.back();
-            if (document.frames[item.index].kind == Frame::Kind::Box) {
-                if (around + height[item.index] > most) {
+            const Frame& frame = document.frames[item.index];
+            if (frame.kind == Frame::Kind::Box && below_box[item.index] > 0) {
+                if (around + below_box[item.index] > budget) {
                     flat->frames[item.index].flattened = true;
                 } else {
-                    ++around;
+                    around += sizes.frame(frame) + 1;
                 }
             }
             written.push_back(around);
@@ -772,8 +777,14 @@ std::string labels_as_alt_text(const Document& document, Place begin, Place end,
 }
 
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits) {
-    if (const std::optional<Document> flat = flattened_to_fit(document, limits)) return Cutter(*flat, limits).messages();
-    return Cutter(document, limits).messages();
+    const Cutter cutter(document, limits);
+    // Boxes are flattened only where a message cannot hold the whole.
+    if (!cutter.fits_whole()) {
+        if (const std::optional<Document> flat = flattened_to_fit(document, limits)) {
+            return Cutter(*flat, limits).messages();
+        }
+    }
+    return cutter.messages();
 }
 
 }  // namespace line

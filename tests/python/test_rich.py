@@ -629,7 +629,11 @@ def test_beyond_telegrams_limits_converts():
     wide = {"type": "table", "cells": [[{**CELL, "text": str(i), "colspan": span, "rowspan": span}
                                         for i, span in enumerate([10**9, -3, float("nan"), float("inf"), 2.5] * 30)]]}
     many = {"blocks": [{"type": "paragraph", "text": f"{i}"} for i in range(5000)]}
-    for message in ({"blocks": [deepest]}, {"blocks": [wide]}, many):
+    # Boxes that hold nothing are never written: the whole passes, so it is the one part.
+    empty = nested(8, lambda b: {"type": "blockquote", "blocks": [b]},
+                   {"type": "buttons", "buttons": [{"text": "c", "copy_text": {"text": "c" * 1001}}]})
+    hollow = {"type": "blockquote", "blocks": [{"type": "list", "items": [{"label": "iv", "blocks": [empty]}]}]}
+    for message in ({"blocks": [deepest]}, {"blocks": [wide]}, many, {"blocks": [hollow, P]}):
         for limits in (DEFAULT, SMALL):
             assert_delivers(message, limits)
 
