@@ -66,5 +66,15 @@ TEST(RichJson, TheDeepestMessageTelegramSendsPasses) {
     }
 }
 
+// Numbers are read as check reads them: RapidJSON's full-precision reading
+// is undefined for a zero with a large exponent.
+TEST(RichJson, NumbersOfAnyExponentConvert) {
+    const std::string json =
+        R"({"blocks":[{"type":"map","location":{"latitude":0e300,"longitude":1e-400},"zoom":1e300}]})";
+    const auto parts = split_rich(json);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_NE(parts[0].find("https://www.openstreetmap.org/?mlat=0&mlon=0#map=20/0/0"), std::string::npos) << parts[0];
+}
+
 }  // namespace
 }  // namespace quenra::telegram
