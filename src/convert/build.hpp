@@ -86,11 +86,8 @@ public:
     [[gnu::always_inline]] void text(std::string_view characters, const Look& look) {
         if (!text_open_) begin_text();
         const std::size_t begin = append(characters);
-        Item& last = document_.items.back();
-        if (last.kind == Item::Kind::Shown && last.merges && last.look == look) {
-            last.end = document_.text.size();
-            return;
-        }
+        const Item& last = document_.items.back();
+        if (last.kind == Item::Kind::Shown && last.merges && last.look == look) return;  // it takes them
         add_item(Item::Kind::Shown, true, false, look, 0, begin);
     }
 
@@ -135,9 +132,9 @@ public:
         const auto held = std::find_if(items + static_cast<std::ptrdiff_t>(first_item), document_.items.end(),
                                        [](const Item& item) { return item.kind == Item::Kind::Button; });
         if (held == document_.items.end()) return add_button(button, false, document_.text.size());
-        const std::size_t at = held->begin;
-        document_.items.insert(held, Item{Item::Kind::Button, false, false, {},
-                                          static_cast<std::uint32_t>(document_.buttons.size()), at, at});
+        Item inserted{.begin = held->begin, .index = static_cast<std::uint32_t>(document_.buttons.size()), .look = {},
+                      .kind = Item::Kind::Button};
+        document_.items.insert(held, inserted);
         document_.buttons.push_back(button);
     }
 
@@ -239,13 +236,15 @@ private:
     // The "!" was the last character read, so it ends the last item.
     void take_back_bang() {
         document_.text.pop_back();
-        Item& last = document_.items.back();
-        if (--last.end == last.begin) document_.items.pop_back();
+        if (document_.items.back().begin == document_.text.size()) document_.items.pop_back();
     }
 
-    // An item that owns the text from `begin` to its end.
+    // An item that owns the text from `begin` on.
     void add_item(Item::Kind kind, bool merges, bool standalone, Look look, std::uint32_t index, std::size_t begin) {
-        document_.items.push_back(Item{kind, merges, standalone, look, index, begin, document_.text.size()});
+        Item item{.begin = begin, .index = index, .look = look, .kind = kind};
+        item.merges = merges;
+        item.standalone = standalone;
+        document_.items.push_back(item);
     }
 
     void add_code(std::string_view code) {
@@ -276,8 +275,7 @@ Document read_markdown(std::string_view text, const ConvertOptions& options, Lin
                        std::pmr::memory_resource* memory = std::pmr::get_default_resource()) {
     Document document(memory);
     document.input = text;
-    document.text.reserve(text.size());  // the plain text is never longer
-    document.items.reserve(16);
+    document.reserve_for(text.size());
     DocumentBuilder<Links> builder(document, links, options);
     DocumentWalk(builder, options).read_document(text);
     builder.finish();

@@ -100,6 +100,10 @@ private:
             walk.builder_.text(characters, look);
             if constexpr (Builder::READS_LINKS) after_bang = characters.back() == '!';
         }
+        void escaped(char character) {
+            walk.builder_.text(std::string_view(&character, 1), look);
+            after_bang = false;
+        }
         // Styled runs with no inner text show nothing.
         void skipped_empty_runs() noexcept { after_bang = false; }
         void fragment(const Fragment& fragment, std::string_view /*source*/, BasicScanner<Search>& scanner) {

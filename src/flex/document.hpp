@@ -14,6 +14,7 @@
 // where it holds something, so that a reading may open frames freely.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -137,6 +138,7 @@ struct Ref {
     std::size_t length = 0;
 };
 
+// Sixteen bytes: a long text has an item for every few words.
 struct Item {
     enum class Kind : std::uint8_t {
         Shown,      // characters of a span
@@ -146,20 +148,20 @@ struct Item {
         Close,      // closes the frame opened last
         Separator,  // a separator component
     };
-    Kind kind;
-    // Shown: joins the span of the shown item before it, when that one
-    // merges too and looks the same. Code never merges.
-    bool merges = false;
-    // Button: a standalone link's, which may start a message of its own.
-    bool standalone = false;
-    Look look;  // Shown
+    // Its characters are text[begin, the next item's begin), or up to the
+    // text's end for the last (Document::end_of).
+    std::size_t begin = 0;
     // Button: its entry in `buttons`; Open: its frame in `frames`.
     std::uint32_t index = 0;
-    std::size_t begin = 0;  // its characters: text[begin, end)
-    std::size_t end = 0;
-
-    std::size_t size() const noexcept { return end - begin; }
+    Look look;  // Shown
+    Kind kind = Kind::Shown;
+    // Shown: joins the span of the shown item before it, when that one
+    // merges too and looks the same. Code never merges.
+    bool merges : 1 = false;
+    // Button: a standalone link's, which may start a message of its own.
+    bool standalone : 1 = false;
 };
+static_assert(sizeof(Item) == 16);
 
 struct ButtonText {
     Ref label;
@@ -207,8 +209,33 @@ struct Document {
                                                                     : input;
         return whole.substr(ref.offset, ref.length);
     }
+    // Room for the document of an input of `input_size` bytes: its text is
+    // never longer, and it has an item for every few bytes, a button for
+    // every few dozen, at most. Room that is not filled costs nothing but
+    // addresses, while growing would hold the old and the new at once.
+    void reserve_for(std::size_t input_size) {
+        text.reserve(input_size);
+        items.reserve(std::max<std::size_t>(16, input_size / 4));
+        buttons.reserve(input_size / 32);
+    }
+
+    // Where the characters of `item`, one of `items`, end.
+    std::size_t end_of(const Item& item) const noexcept {
+        const Item* const next = &item + 1;
+        return next == items.data() + items.size() ? text.size() : next->begin;
+    }
+    std::size_t size_of(const Item& item) const noexcept { return end_of(item) - item.begin; }
     std::string_view characters(const Item& item) const noexcept {
-        return std::string_view(text).substr(item.begin, item.size());
+        return std::string_view(text).substr(item.begin, size_of(item));
+    }
+    // Leaves out the shown items that have no characters.
+    void erase_empty_spans() {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (items[i].kind == Item::Kind::Shown && size_of(items[i]) == 0) continue;
+            items[kept++] = items[i];
+        }
+        items.resize(kept);
     }
     // `part` as a stretch of the input, when it lies in it; else kept among
     // the document's own strings.

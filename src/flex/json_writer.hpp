@@ -176,15 +176,17 @@ private:
                     std::memcpy(&word, text.data() + i, take);
                 }
                 std::memcpy(out, &word, 8);
-                const std::uint64_t found = json_escapes_in(word);
-                if (found == 0) {
+                if (json_escapes_in(word) == 0) {
                     i += take;
                     out += take;
                     continue;
                 }
-                const std::size_t passed = static_cast<std::size_t>(std::countr_zero(found)) / 8;  // within `take`
-                out = write_json_escape(static_cast<unsigned char>(text[i + passed]), out + passed);
-                i += passed + 1;
+                // A word with escapes is written byte by byte: escapes come
+                // close together where they come at all.
+                for (const std::size_t end = i + take; i < end; ++i) {
+                    const auto byte = static_cast<unsigned char>(text[i]);
+                    out = JSON_ESCAPES[byte] == 0 ? (*out = static_cast<char>(byte), out + 1) : write_json_escape(byte, out);
+                }
             }
             return out;
         }

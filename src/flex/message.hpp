@@ -7,7 +7,6 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <memory_resource>
 #include <span>
 #include <string_view>
 #include <tuple>
@@ -71,7 +70,7 @@ void for_each_item(const Document& document, Place begin, Place end, Each&& each
     for (std::size_t i = begin.item; i < end.item || (i == end.item && end.offset > 0); ++i) {
         const Item& item = document.items[i];
         const std::size_t from = i == begin.item ? begin.offset : 0;
-        const std::size_t to = i == end.item ? end.offset : item.size();
+        const std::size_t to = i == end.item ? end.offset : document.size_of(item);
         each(item, document.characters(item).substr(from, to - from));
     }
 }
@@ -84,17 +83,16 @@ class FrameTeller {
 public:
     FrameTeller(const Document& document, std::span<const std::uint32_t> open, Outs&... outs)
         : document_(document), outs_(outs...) {
-        for (const std::uint32_t frame : open) stack_.push_back({frame, false});
+        for (const std::uint32_t frame : open) push(frame);
     }
 
     void open(std::uint32_t frame) {
-        stack_.push_back({frame, false});
+        push(frame);
         if (frame_of(frame).box.shown_empty && !frame_of(frame).flattened) write_pending();
     }
     void close() {
-        if (stack_.empty()) fail("a frame is closed that is not open");
-        const Entry entry = stack_.back();
-        stack_.pop_back();
+        if (depth_ == 0) fail("a frame is closed that is not open");
+        const Entry entry = stack_[--depth_];
         if (entry.written) end(frame_of(entry.frame));
     }
     void shown(const Item& item, std::string_view characters) {
@@ -116,7 +114,7 @@ public:
     }
     // Ends what is written: the frames open, and the body.
     void finish() {
-        while (!stack_.empty()) close();
+        while (depth_ > 0) close();
         if (body_) each([](auto& out) { out.end_box(Box::Body); });
     }
 
@@ -127,6 +125,11 @@ private:
     };
 
     const Frame& frame_of(std::uint32_t index) const noexcept { return document_.frames[index]; }
+
+    void push(std::uint32_t frame) {
+        if (depth_ == stack_.size()) fail("frames nest deeper than a message may");
+        stack_[depth_++] = Entry{frame, false};
+    }
 
     template <class Call>
     void each(Call&& call) {
@@ -139,7 +142,7 @@ private:
             each([](auto& out) { out.begin_box(Box::Body); });
             body_ = true;
         }
-        for (Entry& entry : stack_) {
+        for (Entry& entry : std::span(stack_).first(depth_)) {
             if (entry.written || frame_of(entry.frame).flattened) continue;
             entry.written = true;
             each([&](auto& out) { out.begin_frame(frame_of(entry.frame)); });
@@ -155,10 +158,8 @@ private:
 
     const Document& document_;
     std::tuple<Outs&...> outs_;
-    // Most messages nest a few frames deep: their stack takes no allocation.
-    std::array<std::byte, 16 * sizeof(Entry)> block_;
-    std::pmr::monotonic_buffer_resource memory_{block_.data(), block_.size()};
-    std::pmr::vector<Entry> stack_{&memory_};
+    std::array<Entry, MAX_FRAME_DEPTH> stack_;
+    std::size_t depth_ = 0;
     bool body_ = false;
     const Item* last_ = nullptr;  // the shown item whose span is open
 };

@@ -41,6 +41,13 @@ std::size_t clusters_up_to(std::string_view text, std::size_t limit) noexcept {
     return text.size() <= limit ? text.size() : grapheme_count(text);
 }
 
+// The UTF-16 code units of `text`, of which no byte counts more than two
+// (malformed ones included): a text within half `limit` bytes is within the
+// limit without counting them.
+std::size_t units_up_to(std::string_view text, std::size_t limit) noexcept {
+    return text.size() <= limit / 2 ? text.size() : utf16_length(text);
+}
+
 }  // namespace
 
 constexpr std::array<std::string_view, 13> CODE_NAMES{
@@ -68,7 +75,7 @@ std::string ProblemFinder::path_at(std::size_t depth) const {
 void ProblemFinder::begin_message(std::string_view alt_text, bool /*right_to_left*/) {
     const auto path = [] { return std::string("/altText"); };
     if (alt_text.empty()) add(ProblemCode::AltTextEmpty, path, [] { return std::string("altText is empty"); });
-    if (const std::size_t units = utf16_length(alt_text); units > limits_.alt_text) {
+    if (const std::size_t units = units_up_to(alt_text, limits_.alt_text); units > limits_.alt_text) {
         add(ProblemCode::AltTextTooLong, path,
             [&] { return too_long("altText", units, "UTF-16 code units", limits_.alt_text); });
     }
@@ -137,7 +144,7 @@ void ProblemFinder::button(std::string_view label, std::string_view uri) {
                    code_point_name(first_code_point(uri.substr(at)).value) + " at byte " + std::to_string(at);
         });
     }
-    if (const std::size_t units = utf16_length(uri); units > limits_.uri) {
+    if (const std::size_t units = units_up_to(uri, limits_.uri); units > limits_.uri) {
         add(ProblemCode::UriTooLong, path, [&] { return too_long("the URI", units, "UTF-16 code units", limits_.uri); });
     }
     ++next_[depth_];
@@ -145,7 +152,7 @@ void ProblemFinder::button(std::string_view label, std::string_view uri) {
 
 void ProblemFinder::clipboard(std::string_view label, std::string_view text) {
     check_label(label);
-    if (const std::size_t units = utf16_length(text); units > limits_.clipboard_text) {
+    if (const std::size_t units = units_up_to(text, limits_.clipboard_text); units > limits_.clipboard_text) {
         add(ProblemCode::ClipboardTextTooLong, [this] { return component_path() + "/action/clipboardText"; },
             [&] { return too_long("the text to copy", units, "UTF-16 code units", limits_.clipboard_text); });
     }

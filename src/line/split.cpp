@@ -106,7 +106,6 @@ const BubbleSizes& bubble_sizes() {
     return sizes;
 }
 
-// The frames open at a place of a document, outermost first.
 using OpenFrames = std::vector<std::uint32_t>;
 
 // Measures one message as items are added to it, exactly as it will be
@@ -335,16 +334,17 @@ struct Cut {
 
 class Cutter {
 public:
-    Cutter(const Document& document, const LineLimits& limits) : document_(document), limits_(limits) {}
+    Cutter(const Document& document, const LineLimits& limits, CutSearch search)
+        : document_(document), limits_(limits), search_(search) {}
 
-    std::vector<std::string> messages() const {
-        std::vector<std::string> out;
+    std::vector<Part> parts() const {
+        std::vector<Part> out;
         Place start{};
         OpenFrames open;
         std::optional<Stretch> header;
         while (start.item < items().size()) {
             const Cut cut = message_end(start, open, header);
-            if (shows_anything(start, cut.place)) out.push_back(message(start, cut.place, open, header));
+            if (shows_anything(start, cut.place)) out.push_back(part(start, cut.place, open, header));
             Place next = skip_white_space(cut.place);
             if (cut.between_blocks) next = block_start(cut.place, next);
             advance(open, start, next);
@@ -493,7 +493,18 @@ private:
     // Where to end a message from `start` that cannot take the character or
     // button at `overflow` too: the places before it are walked in order.
     Cut cut_before(Place start, Place overflow) const {
-        if (const auto place = cut_in_ascii(start, overflow)) return Cut{*place};
+        if (search_ == CutSearch::Fast) {
+            if (const auto place = cut_in_ascii(start, overflow)) return Cut{*place};
+        }
+        if (search_ == CutSearch::Fast && !has_blocks_) {
+            if (const auto place = cut_at_white_space(start, overflow)) return Cut{*place};
+        }
+        return walk_to_cut(start, overflow);
+    }
+
+    // cut_before by walking the places before `overflow` in order: the
+    // reference for the searches that find the same place faster.
+    Cut walk_to_cut(Place start, Place overflow) const {
         CutPlaces places(start);
         GraphemeBreaks breaks;
         for (Place at = start;; at = Place{at.item + 1, 0}) {
@@ -619,6 +630,133 @@ private:
         return std::nullopt;
     }
 
+    // What a walk backwards through a message meets: a character (as the
+    // forward walk reads the text, a malformed byte alone), a button or
+    // separator between characters, or the message's start.
+    struct Back {
+        enum class What : std::uint8_t { Character, Between, Start };
+        What what = What::Start;
+        Place place;
+        char32_t value = 0;
+        bool standalone = false;  // a standalone button: a cluster starts after it
+
+        bool white() const noexcept { return what == What::Character && is_white_space(value); }
+    };
+
+    // What comes before `at` in the message from `start`.
+    Back back_from(Place start, Place at) const {
+        while (at != start) {
+            if (at.offset == 0) {
+                const Item& item = items()[at.item - 1];
+                if (item.kind == Item::Kind::Button || item.kind == Item::Kind::Separator) {
+                    return Back{Back::What::Between, Place{at.item - 1, 0}, 0,
+                                item.kind == Item::Kind::Button && item.standalone};
+                }
+                const bool has_characters = item.kind == Item::Kind::Shown || item.kind == Item::Kind::Hidden;
+                at = Place{at.item - 1, has_characters ? document_.size_of(item) : 0};
+                continue;
+            }
+            const std::string_view text = characters(at.item);
+            std::size_t lead = at.offset - 1;
+            if (static_cast<unsigned char>(text[lead]) < 0x80) {
+                return Back{Back::What::Character, Place{at.item, lead}, static_cast<unsigned char>(text[lead])};
+            }
+            const std::size_t least = at.item == start.item ? start.offset : 0;
+            while (lead > least && at.offset - lead < 4 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
+                --lead;
+            }
+            // A sequence that does not end here leaves the byte before it
+            // a character of its own.
+            const CodePoint point = first_code_point(text.substr(lead));
+            if (lead + point.length != at.offset) return Back{Back::What::Character, Place{at.item, at.offset - 1}, 0xFFFD};
+            return Back{Back::What::Character, Place{at.item, lead}, point.value};
+        }
+        return Back{Back::What::Start, start};
+    }
+
+    // True when a grapheme cluster starts at the white-space character
+    // `white` in the message from `start`: as the forward walk finds it,
+    // whose state (for a white-space character) only the character before
+    // it sets, or a standalone button or the message's start.
+    bool starts_cluster(Place start, const Back& white) const {
+        for (Back before = back_from(start, white.place);; before = back_from(start, before.place)) {
+            if (before.what == Back::What::Character) return !joins_cluster(before.value, white.value);
+            if (before.what == Back::What::Start || before.standalone) return true;
+        }
+    }
+
+    // True when a line feed stands from `start` up to the character at
+    // `overflow`, that one included.
+    bool holds_line_feed(Place start, Place overflow) const {
+        for (std::size_t i = start.item; i <= overflow.item; ++i) {
+            const Item& item = items()[i];
+            if (item.kind != Item::Kind::Shown && item.kind != Item::Kind::Hidden) continue;
+            const std::string_view text = characters(i).substr(
+                i == start.item ? start.offset : 0,
+                i == overflow.item ? overflow.offset + 1 - (i == start.item ? start.offset : 0) : std::string_view::npos);
+            if (text.find('\n') != std::string_view::npos) return true;
+        }
+        return false;
+    }
+
+    // cut_before for a message without blocks, found from `overflow`
+    // backwards, as the forward walk finds it: the start of the last run of
+    // white space with a paragraph break, else with a line feed, else of
+    // the last run (runs of whole clusters: a white-space character that a
+    // mark joins is none, and a run starts at a cluster's start). Nothing
+    // when the message holds no white space.
+    std::optional<Place> cut_at_white_space(Place start, Place overflow) const {
+        const Item& last_item = items()[overflow.item];
+        if (last_item.kind != Item::Kind::Shown && last_item.kind != Item::Kind::Hidden) return std::nullopt;
+        const bool line_feeds = holds_line_feed(start, overflow);
+        std::optional<Place> line, space;
+        // The element after the one read: none past the character at
+        // `overflow`, the last the walk reads.
+        Back after{Back::What::Between, overflow};
+        Place at{overflow.item, overflow.offset + first_code_point(characters(overflow.item).substr(overflow.offset)).length};
+        std::vector<Back> run;  // backwards
+        while (true) {
+            const Back back = back_from(start, at);
+            if (back.what == Back::What::Start) break;
+            if (!back.white()) {
+                after = back;
+                at = back.place;
+                continue;
+            }
+            run.assign(1, back);
+            for (Back before = back_from(start, back.place); before.white(); before = back_from(start, before.place)) {
+                run.push_back(before);
+            }
+            at = run.back().place;
+            // The run starts at its first character that starts a cluster,
+            // other than the message's first; within it only CR LF joins.
+            std::size_t first = run.size();
+            for (std::size_t k = run.size(); k-- > 0;) {
+                const bool cluster_starts =
+                    k + 1 < run.size() ? !joins_cluster(run[k + 1].value, run[k].value) : starts_cluster(start, run[k]);
+                if (cluster_starts && run[k].place != start) {
+                    first = k;
+                    break;
+                }
+            }
+            if (first == run.size()) continue;
+            const Place run_start = run[first].place;
+            std::size_t feeds = 0;
+            for (std::size_t k = 0; k <= first; ++k) feeds += run[k].value == '\n' ? 1u : 0u;
+            if (feeds >= 2) return run_start;
+            if (feeds == 1 && !line) line = run_start;
+            // A run of one character that the character after it joins is
+            // no white space to cut at.
+            const bool joined = first == 0 && after.what == Back::What::Character && joins_cluster(run[0].value, after.value);
+            if (!joined && !space) {
+                space = run_start;
+                if (!line_feeds) return space;
+            }
+        }
+        if (line) return line;
+        return space;
+    }
+
     // Where a message ends that cannot take what starts at `here`; a message
     // takes at least that (ending at `after`) when nothing else fits.
     static Cut cut(const CutPlaces& places, Place start, Place here, Place after) {
@@ -632,7 +770,7 @@ private:
         while (at.item < items().size()) {
             const Item& item = items()[at.item];
             const bool passes = item.kind == Item::Kind::Shown || item.kind == Item::Kind::Hidden
-                                    ? at.offset >= item.size()
+                                    ? at.offset >= document_.size_of(item)
                                     : item.kind == Item::Kind::Close ||
                                           (item.kind == Item::Kind::Open && !document_.frames[item.index].box.shown_empty);
             if (!passes) break;
@@ -657,7 +795,7 @@ private:
         for (auto point = code_point_at(at); point && is_white_space(point->value);) {
             Place next{at.item, at.offset + point->length};
             const auto following = code_point_at(next);
-            if (following && !is_white_space(following->value) && joins_white_space(point->value, following->value)) {
+            if (following && !is_white_space(following->value) && joins_cluster(point->value, following->value)) {
                 break;
             }
             at = next;
@@ -684,28 +822,27 @@ private:
         return shown;
     }
 
-    // The message of the document from `start` to `end`, where `open` are
+    // The part of the document from `start` to `end`, where `open` are
     // open, with the header rows `header` atop it.
-    std::string message(Place start, Place end, const OpenFrames& open, const std::optional<Stretch>& header) const {
-        std::vector<Stretch> stretches;
-        if (header) stretches.push_back(*header);
-        stretches.push_back(Stretch{start, end});
-        std::string alt_text;
-        for (const Stretch& stretch : stretches) alt_text.append(text_of(stretch));
-        if (alt_text.empty()) alt_text = labels_as_alt_text(document_, start, end, limits_);
-        std::string json;
-        StringSink sink(json);
-        write_message(sink, [&](auto& writer) {
-            tell_message(document_, std::span<const Stretch>(stretches), std::span<const std::uint32_t>(open), alt_text,
-                         writer);
-        });
-        sink.flush();
-        return json;
+    Part part(Place start, Place end, const OpenFrames& open, const std::optional<Stretch>& header) const {
+        Part out;
+        if (header) out.stretches.push_back(*header);
+        out.stretches.push_back(Stretch{start, end});
+        out.open = open;
+        for (const Stretch& stretch : out.stretches) out.alt_text.append(text_of(stretch));
+        if (out.alt_text.empty()) out.alt_text = labels_as_alt_text(document_, start, end, limits_);
+        return out;
     }
 
     const Document& document_;
     const LineLimits& limits_;
+    CutSearch search_;
+    // Frames of blocks, between which a message ends first: found walking.
+    bool has_blocks_ = std::any_of(document_.frames.begin(), document_.frames.end(),
+                                   [](const Frame& frame) { return frame.block; });
 };
+
+}  // namespace
 
 // The document with its outermost boxes flattened where the boxes written
 // around some text take more of a message of `limits` than leaves room for
@@ -717,6 +854,26 @@ std::optional<Document> flattened_to_fit(const Document& document, const LineLim
     constexpr std::size_t TEXT_ROOM = 512;
     const std::size_t taken = sizes.bubble + sizes.right_to_left + sizes.body + TEXT_ROOM;
     const std::size_t budget = limits.bubble_bytes > taken ? limits.bubble_bytes - taken : 0;
+    // Most documents nest too few boxes for the bytes of each to matter, and
+    // where one message holds the whole, no box is flattened.
+    static const std::size_t widest_box = sizes.frame(Frame{
+        Frame::Kind::Box, false, {},
+        BoxStyle{true, std::numeric_limits<std::int32_t>::max(), BoxStyle::Spacing::Medium, true, true,
+                 BoxStyle::Background::Quote, true, true, false},
+        0, 0}) + 1;
+    std::vector<bool> boxes;  // whether each frame open is a box
+    std::size_t depth = 0, deepest = 0;
+    for (const Item& item : document.items) {
+        if (item.kind == Item::Kind::Open) {
+            boxes.push_back(document.frames[item.index].kind == Frame::Kind::Box);
+            if (boxes.back()) ++depth;
+            deepest = std::max(deepest, depth);
+        } else if (item.kind == Item::Kind::Close && !boxes.empty()) {
+            if (boxes.back()) --depth;
+            boxes.pop_back();
+        }
+    }
+    if (deepest * widest_box <= budget || Cutter(document, limits, CutSearch::Fast).fits_whole()) return std::nullopt;
     // The bytes of each box that is written (that shows something) and of
     // the most that are written on a path down from it.
     std::vector<std::size_t> below_box(document.frames.size(), 0);
@@ -730,7 +887,7 @@ std::optional<Document> flattened_to_fit(const Document& document, const LineLim
         if (item.kind == Item::Kind::Open) {
             open.push_back({item.index, 0, document.frames[item.index].box.shown_empty});
         } else if (item.kind == Item::Kind::Shown || item.kind == Item::Kind::Separator) {
-            open.back().shows |= item.kind == Item::Kind::Separator || item.size() > 0;
+            open.back().shows |= item.kind == Item::Kind::Separator || document.size_of(item) > 0;
         } else if (item.kind == Item::Kind::Close && open.size() > 1) {
             const Open closed = open.back();
             open.pop_back();
@@ -764,8 +921,6 @@ std::optional<Document> flattened_to_fit(const Document& document, const LineLim
     return flat;
 }
 
-}  // namespace
-
 std::string labels_as_alt_text(const Document& document, Place begin, Place end, const LineLimits& limits) {
     std::string labels;
     message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view) {
@@ -776,15 +931,16 @@ std::string labels_as_alt_text(const Document& document, Place begin, Place end,
     return shorten_to_utf16(labels, limits.alt_text);
 }
 
-std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits) {
-    const Cutter cutter(document, limits);
-    // Boxes are flattened only where a message cannot hold the whole.
-    if (!cutter.fits_whole()) {
-        if (const std::optional<Document> flat = flattened_to_fit(document, limits)) {
-            return Cutter(*flat, limits).messages();
-        }
-    }
-    return cutter.messages();
+std::vector<Part> cut_into_parts(const Document& document, const LineLimits& limits, CutSearch search) {
+    return Cutter(document, limits, search).parts();
+}
+
+std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits, CutSearch search) {
+    const std::optional<Document> flat = flattened_to_fit(document, limits);
+    const Document& cut = flat ? *flat : document;
+    StringWrite write;
+    for (const Part& part : cut_into_parts(cut, limits, search)) write.part(cut, part);
+    return std::move(write.messages);
 }
 
 }  // namespace line

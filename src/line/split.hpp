@@ -47,9 +47,66 @@ void tell_whole(const Document& document, const LineLimits& limits, Outs&... out
     tell_message(document, Place{}, end, {}, labels, outs...);
 }
 
-// The messages that `document` is cut into, each of which LINE accepts when
+// How the cutter finds where a message ends: quickly (searching white space
+// from the end), or by walking every place of it in order. Both find the
+// same; the walk is the reference that tests hold the search to.
+enum class CutSearch : bool { Fast, Walking };
+
+// One message of a document cut: the stretches it tells (a table's header
+// rows repeated, then its own), the frames open where it starts (outermost
+// first), and its altText.
+struct Part {
+    std::vector<Stretch> stretches;
+    std::vector<std::uint32_t> open;
+    std::string alt_text;
+};
+
+// Tells `outs` the message of `part` of `document`.
+template <MessageOut... Outs>
+void tell_part(const Document& document, const Part& part, Outs&... outs) {
+    tell_message(document, std::span<const Stretch>(part.stretches), std::span<const std::uint32_t>(part.open),
+                 part.alt_text, outs...);
+}
+
+// The parts that `document` is cut into, each of which LINE accepts when
 // the document's links and labels are repaired (repair.hpp).
-std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits);
+std::vector<Part> cut_into_parts(const Document& document, const LineLimits& limits,
+                                 CutSearch search = CutSearch::Fast);
+
+// `document` with its outermost boxes flattened (left unwritten, their
+// components written into the box around them) where boxes nest deeper than
+// a message of `limits` can hold around text, when one message cannot hold
+// the whole; nothing when no box need be.
+std::optional<Document> flattened_to_fit(const Document& document, const LineLimits& limits);
+
+// The messages of those parts (flattened to fit), as strings.
+std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits,
+                                           CutSearch search = CutSearch::Fast);
+
+// Writes messages into strings: the `Write` of split_into for C++ callers.
+// A whole message is written in one pass, judged as it is written; parts
+// go to `messages`.
+struct StringWrite {
+    std::string json;
+    std::vector<std::string> messages;
+
+    template <class Tell>
+    std::size_t first(Tell&& tell) {
+        json.clear();
+        StringSink sink(json);
+        const std::size_t bubble_bytes = write_message(sink, std::forward<Tell>(tell));
+        sink.flush();
+        return bubble_bytes;
+    }
+    template <class Tell>
+    void last(Tell&& /*tell*/) const noexcept {}
+    void part(const Document& document, const Part& part) {
+        std::string& out = messages.emplace_back();
+        StringSink sink(out);
+        write_message(sink, [&](auto& writer) { tell_part(document, part, writer); });
+        sink.flush();
+    }
+};
 
 // The document of `reading` with LINE's repairs made.
 template <Reading R>
@@ -58,56 +115,67 @@ Document read_repaired(const R& reading, const LineLimits& limits, std::pmr::mem
     return reading.read(repaired, memory);
 }
 
-// The messages of a reading whose document as given, `given`, LINE refuses
-// for what `problems` found, repaired and cut so that each passes. Where the
-// repairs would change no more than leave out empty spans, `given` is cut
-// itself, without reading the input again.
-template <Reading R>
-std::vector<std::string> messages_that_fit(const R& reading, const LineLimits& limits, Document& given,
-                                           const ProblemFinder& problems) {
+// Writes with `write` the messages of a reading whose document as given,
+// `given`, LINE refuses for what `problems` found, repaired and cut so that
+// each passes. Where the repairs would change no more than leave out empty
+// spans, `given` is cut itself, without reading the input again.
+template <Reading R, class Write>
+void write_parts(const R& reading, const LineLimits& limits, Document& given, const ProblemFinder& problems,
+                 Write& write) {
     using enum ProblemCode;
+    const auto write_parts_of = [&](const Document& document) {
+        const std::optional<Document> flat = flattened_to_fit(document, limits);
+        const Document& cut = flat ? *flat : document;
+        for (const Part& part : cut_into_parts(cut, limits)) write.part(cut, part);
+    };
     if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(given, limits)) {
-        std::erase_if(given.items, [](const Item& item) { return item.kind == Item::Kind::Shown && item.size() == 0; });
-        return cut_into_messages(given, limits);
+        given.erase_empty_spans();
+        return write_parts_of(given);
     }
-    return cut_into_messages(read_repaired(reading, limits, std::pmr::get_default_resource()), limits);
+    write_parts_of(read_repaired(reading, limits, std::pmr::get_default_resource()));
 }
 
-// Writes the message of `reading` as given into `sink`, a fresh JsonSink.
-// Returns nothing when LINE accepts it as it is; else the messages of
-// `messages_that_fit` (what the sink holds is then to be dropped), none when
-// the message shows nothing. `limits` must be valid (see require_valid).
-template <Reading R, class Sink>
-std::optional<std::vector<std::string>> split_into(const R& reading, const LineLimits& limits, Sink& sink) {
+// Writes with `write` the messages of `reading` that LINE accepts: true when
+// LINE takes its message as given as it is, which `write` then holds whole;
+// false when it holds the parts of write_parts, none when the message shows
+// nothing. `write.first(tell)` tells the message once (judging it as it
+// goes) and returns its bubble's bytes; `write.last(tell)` is called when
+// LINE takes it, to write it where the first pass did not; `write.part` gets
+// each part otherwise (see StringWrite, or the binding's writer into `str`s).
+// `limits` must be valid (see require_valid).
+template <Reading R, class Write>
+bool split_into(const R& reading, const LineLimits& limits, Write& write) {
     DocumentMemory memory;
     GivenLinks given;
     Document document = reading.read(given, memory.for_text(reading.input_size()));
-    if (reading.shows_nothing(document)) return std::vector<std::string>{};
+    if (reading.shows_nothing(document)) return false;
     ProblemFinder problems(limits, false);
+    const auto tell = [&](auto& writer) { tell_whole(document, limits, writer); };
     // A long text's message, which LINE mostly refuses, is judged before it
-    // is written; a short one's while it is written.
+    // is written; a short one's while it is told the first time.
     const bool long_text = document.text.size() > limits.alt_text;
     if (long_text) tell_whole(document, limits, problems);
     if (!long_text || problems.finds_only(0)) {
-        const std::size_t bubble_bytes = write_message(sink, [&](auto& writer) {
-            if (long_text) {
-                tell_whole(document, limits, writer);
-            } else {
-                tell_whole(document, limits, writer, problems);
-            }
-        });
-        if (problems.finds_only(bubble_bytes)) return std::nullopt;
+        const std::size_t bubble_bytes =
+            long_text ? write.first(tell) : write.first([&](auto& writer) { tell_whole(document, limits, writer, problems); });
+        if (problems.finds_only(bubble_bytes)) {
+            write.last(tell);
+            return true;
+        }
     }
-    return messages_that_fit(reading, limits, document, problems);
+    write_parts(reading, limits, document, problems, write);
+    return false;
 }
 
-// Writes one message of `reading`, repaired for LINE but never cut, into
-// `sink`.
-template <Reading R, class Sink>
-void convert_into(const R& reading, const LineLimits& limits, Sink& sink) {
+// Writes one message of `reading`, repaired for LINE but never cut, with
+// `write` (see split_into).
+template <Reading R, class Write>
+void convert_into(const R& reading, const LineLimits& limits, Write& write) {
     DocumentMemory memory;
     const Document document = read_repaired(reading, limits, memory.for_text(reading.input_size()));
-    write_message(sink, [&](auto& writer) { tell_whole(document, limits, writer); });
+    const auto tell = [&](auto& writer) { tell_whole(document, limits, writer); };
+    write.first(tell);
+    write.last(tell);
 }
 
 // `split_into` as a list of strings: the message LINE accepts alone, or the
@@ -115,13 +183,11 @@ void convert_into(const R& reading, const LineLimits& limits, Sink& sink) {
 template <Reading R>
 std::vector<std::string> split_reading(const R& reading, const LineLimits& limits) {
     require_valid(limits);
-    std::string json;
-    json.reserve(expected_json_size(reading.input_size()));
-    StringSink sink(json);
-    if (auto messages = split_into(reading, limits, sink)) return std::move(*messages);
-    sink.flush();
+    StringWrite write;
+    write.json.reserve(expected_json_size(reading.input_size()));
+    if (!split_into(reading, limits, write)) return std::move(write.messages);
     std::vector<std::string> alone;
-    alone.push_back(std::move(json));
+    alone.push_back(std::move(write.json));
     return alone;
 }
 
@@ -129,12 +195,10 @@ std::vector<std::string> split_reading(const R& reading, const LineLimits& limit
 template <Reading R>
 std::string convert_reading(const R& reading, const LineLimits& limits) {
     require_valid(limits);
-    std::string json;
-    json.reserve(expected_json_size(reading.input_size()));
-    StringSink sink(json);
-    convert_into(reading, limits, sink);
-    sink.flush();
-    return json;
+    StringWrite write;
+    write.json.reserve(expected_json_size(reading.input_size()));
+    convert_into(reading, limits, write);
+    return std::move(write.json);
 }
 
 // MarkdownV2 as this library reads it.

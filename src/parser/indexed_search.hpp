@@ -58,6 +58,16 @@ public:
     bool known_unclosed(std::string_view rest, std::string_view delimiter) const noexcept {
         return position_of(rest) >= closing_limits_[closing_slot(delimiter)];
     }
+    // True when `rest` holds no ")" (the one byte asked about): past the
+    // view's last, found once.
+    bool known_without(std::string_view rest, char byte) const noexcept {
+        assert(byte == ')');
+        if (!end_of_right_parentheses_) {
+            const std::size_t last = view_.rfind(byte);
+            end_of_right_parentheses_ = last == std::string_view::npos ? 0 : last + 1;
+        }
+        return position_of(rest) >= *end_of_right_parentheses_;
+    }
 
 private:
     // What is remembered of earlier closing searches for one delimiter: per
@@ -106,6 +116,8 @@ private:
     std::size_t closing_limit(char byte) const noexcept;
 
     std::string_view view_;
+    // Where the view's ")"s end: past the last one (0 for none), once asked.
+    mutable std::optional<std::size_t> end_of_right_parentheses_;
     std::size_t budget_;
     std::size_t spent_ = 0;
     // Per closing delimiter, where searches start to fail at once: known

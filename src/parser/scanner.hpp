@@ -122,7 +122,7 @@ private:
         case '|':
             return rest.size() < 2 || rest[1] != '|';
         case '[':
-            return search_.known_unclosed(rest.substr(1), "]");
+            return search_.known_unclosed(rest.substr(1), "]") || search_.known_without(rest.substr(1), ')');
         case '`':
             return false;
         default:
@@ -205,6 +205,8 @@ bool take_code(std::string_view& cursor, Search& search, Fragment& out) {
 template <class Search>
 bool take_link(std::string_view& cursor, Search& search, Fragment& out) {
     const std::string_view label_and_rest = cursor.substr(1);
+    // A link's URL ends at a ")": with none after it, no "]" is searched for.
+    if (search.known_without(label_and_rest, ')')) return false;
     const auto bracket = search.closing(label_and_rest, "]");
     if (!bracket || *bracket + 1 >= label_and_rest.size() || label_and_rest[*bracket + 1] != '(') {
         return false;

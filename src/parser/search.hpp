@@ -95,6 +95,8 @@ public:
     // True when `closing(rest, delimiter)` is known, without searching, to
     // find nothing; a policy that remembers nothing never knows.
     bool known_unclosed(std::string_view /*rest*/, std::string_view /*delimiter*/) const noexcept { return false; }
+    // True when `rest` is known, without searching, to hold no `byte`.
+    bool known_without(std::string_view /*rest*/, char /*byte*/) const noexcept { return false; }
     std::optional<std::size_t> code_block_end(std::string_view rest) const noexcept {
         return find_code_block_end(rest);
     }

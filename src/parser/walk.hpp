@@ -34,6 +34,18 @@ void walk_text(std::string_view text, Visitor& visitor) {
         while (!scanner.done()) {
             length += scanner.take_plain_run().size();
             if (scanner.done()) break;
+            if constexpr (requires(char escaped) { visitor.escaped(escaped); }) {
+                // An escape is read at once, without a fragment.
+                const std::string_view rest = scanner.rest();
+                if (rest.size() > 1 && rest[0] == '\\' && is_escapable(static_cast<unsigned char>(rest[1]))) {
+                    if (length > 0) visitor.run(std::string_view(stretch, length));
+                    visitor.escaped(rest[1]);
+                    scanner.skip(2);
+                    stretch = scanner.rest().data();
+                    length = 0;
+                    continue;
+                }
+            }
             if constexpr (requires { visitor.skipped_empty_runs(); }) {
                 if (scanner.skip_empty_runs()) {
                     if (length > 0) visitor.run(std::string_view(stretch, length));

@@ -1,5 +1,7 @@
 #include "python/boundary.hpp"
 
+#include "python/snapshot.hpp"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -31,11 +33,15 @@ PyObject* panic_exception_type() {
     return panic_exception.get([] {
         PyObject* shared = PyInterpreterState_GetDict(PyInterpreterState_Get());
         if (!shared) fail("Failed to initialize new exception type.");
-        if (PyObject* type = PyDict_GetItemString(shared, PANIC_KEY)) return Py_NewRef(type);
+        const Owned key = expect_object(PyUnicode_FromString(PANIC_KEY));
+        Owned stored;
+        if (dict_item(shared, key.get(), stored) < 0) fail("Failed to initialize new exception type.");
+        if (stored) return stored.release();
         const Owned made = Owned::steal(PyErr_NewExceptionWithDoc(PANIC_NAME, PANIC_DOC, PyExc_BaseException, nullptr));
         if (!made) fail("Failed to initialize new exception type.");
-        // Another module may have made one meanwhile: the first one stored stays.
-        PyObject* type = PyDict_SetDefault(shared, expect_object(PyUnicode_FromString(PANIC_KEY)).get(), made.get());
+        // Another module may have made one meanwhile: the first one stored
+        // stays, and is never taken out.
+        PyObject* type = PyDict_SetDefault(shared, key.get(), made.get());
         if (!type) fail("Failed to initialize new exception type.");
         return Py_NewRef(type);
     });

@@ -59,6 +59,54 @@ inline std::size_t plain_in_block(const unsigned char* bytes) noexcept {
 #endif
 }
 
+// What the bytes of a block are, a bit each (the lowest for the first byte):
+// escaped in a JSON string, beyond ASCII, continuation bytes (which start no
+// character), and leads of characters beyond U+00FF (0xC4 and up) and
+// beyond U+FFFF (0xF0 and up).
+struct BlockBytes {
+    unsigned escaped;
+    unsigned beyond_ascii;
+    unsigned continuation;
+    unsigned beyond_latin1;
+    unsigned beyond_bmp;
+};
+
+inline BlockBytes classify_block(const unsigned char* bytes) noexcept {
+#if defined(__SSE2__)
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const auto mask = [](__m128i flags) { return static_cast<unsigned>(_mm_movemask_epi8(flags)); };
+    // Compared as signed bytes: 0x80 to 0xFF are negative.
+    const __m128i ascii = _mm_cmpgt_epi8(block, _mm_set1_epi8(-1));
+    const __m128i escaped = _mm_and_si128(
+        ascii, _mm_or_si128(_mm_cmplt_epi8(block, _mm_set1_epi8(0x20)),
+                            _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')),
+                                         _mm_cmpeq_epi8(block, _mm_set1_epi8('\\')))));
+    const auto signed_byte = [](unsigned byte) { return static_cast<char>(static_cast<signed char>(byte)); };
+    return BlockBytes{
+        mask(escaped),
+        mask(block),
+        mask(_mm_cmplt_epi8(block, _mm_set1_epi8(signed_byte(0xC0)))),
+        mask(_mm_andnot_si128(ascii, _mm_cmpgt_epi8(block, _mm_set1_epi8(signed_byte(0xC3))))),
+        mask(_mm_andnot_si128(ascii, _mm_cmpgt_epi8(block, _mm_set1_epi8(signed_byte(0xEF))))),
+    };
+#else
+    BlockBytes found{};
+    for (unsigned k = 0; k < BLOCK; ++k) {
+        const unsigned bit = 1u << k;
+        const unsigned char byte = bytes[k];
+        if (byte < 0x80) {
+            if (JSON_ESCAPES[byte] != 0) found.escaped |= bit;
+            continue;
+        }
+        found.beyond_ascii |= bit;
+        if (byte < 0xC0) found.continuation |= bit;
+        if (byte >= 0xC4) found.beyond_latin1 |= bit;
+        if (byte >= 0xF0) found.beyond_bmp |= bit;
+    }
+    return found;
+#endif
+}
+
 // Writes the block at `bytes` as BLOCK code units, whatever they are.
 template <class Unit>
 inline void widen_block(const unsigned char* bytes, Unit* out) noexcept {

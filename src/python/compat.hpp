@@ -59,19 +59,6 @@ inline PyObject* type_module_name(PyTypeObject* type) noexcept {
 #endif
 }
 
-// The value of `key` in the dict `dict` as a new reference in `*value` (null
-// when there is none): 1 when found, 0 when not, -1 with an exception set.
-// A reference of its own, as another thread may take the dict's away.
-inline int dict_get_item_ref(PyObject* dict, PyObject* key, PyObject** value) noexcept {
-#if PY_VERSION_HEX >= 0x030D0000
-    return PyDict_GetItemRef(dict, key, value);
-#else
-    *value = Py_XNewRef(PyDict_GetItemWithError(dict, key));
-    if (*value) return 1;
-    return PyErr_Occurred() ? -1 : 0;
-#endif
-}
-
 // True when the `str` `text` is exactly the ASCII `ascii`.
 inline bool str_equals_ascii(PyObject* text, const char* ascii) noexcept {
 #if PY_VERSION_HEX >= 0x030D0000

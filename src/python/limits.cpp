@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "python/boundary.hpp"
+#include "python/snapshot.hpp"
 
 namespace quenra::python {
 
@@ -41,12 +42,12 @@ Result<std::vector<std::string>> uri_schemes(PyObject* value) {
     constexpr std::string_view MESSAGE = "uri_schemes must be a sequence of str, not ";
     if (PyUnicode_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "a single str");
     if (!PySequence_Check(value)) return PyErr::type_error(std::string(MESSAGE) + "'" + type_name(value) + "'");
-    const Owned items = Owned::steal(PySequence_Fast(value, "uri_schemes must be a sequence of str"));
+    const Owned items = snapshot(value, "uri_schemes must be a sequence of str");
     if (!items) return PyErr::fetch();
     std::vector<std::string> schemes;
-    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
     for (Py_ssize_t i = 0; i < count; ++i) {
-        PyObject* item = PySequence_Fast_GET_ITEM(items.get(), i);
+        PyObject* item = PyTuple_GET_ITEM(items.get(), i);
         if (!PyUnicode_Check(item)) {
             return PyErr::type_error("uri_schemes[" + std::to_string(i) + "] must be a str, not '" + type_name(item) +
                                      "'");
@@ -82,21 +83,6 @@ std::optional<PyErr> read_limits(PyObject* object, LineLimits& out, std::string_
     if (!schemes) return std::move(schemes).take_error();
     out.uri_schemes = std::move(*schemes);
     return std::nullopt;
-}
-
-Owned message_list(const std::vector<std::string>& messages) {
-    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(messages.size())));
-    for (std::size_t i = 0; i < messages.size(); ++i) {
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), new_str(messages[i]).release());
-    }
-    return list;
-}
-
-Owned split_result(const std::optional<std::vector<std::string>>& messages, Owned passing) {
-    if (messages) return message_list(*messages);
-    Owned list = expect_object(PyList_New(1));
-    PyList_SET_ITEM(list.get(), 0, passing.release());
-    return list;
 }
 
 }  // namespace quenra::python

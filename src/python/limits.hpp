@@ -43,13 +43,6 @@ private:
     std::optional<LineLimits> custom_;  // made only when given: it costs allocations
 };
 
-// The messages as a list of `str`.
-Owned message_list(const std::vector<std::string>& messages);
-
-// What `split` returns: the messages cut, or when there are none (the
-// message passed), the one `passing` message alone.
-Owned split_result(const std::optional<std::vector<std::string>>& messages, Owned passing);
-
 // Runs `work`, raising ValueError for limits or messages that the library
 // refuses.
 template <class Work>

@@ -71,11 +71,9 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             // into its str.
             limits.require_valid();
             const ConversionArguments& arguments = *conversion;
-            std::optional<std::vector<std::string>> messages;
-            Owned passing = conversion_str(slots[0], arguments.text, [&](auto& sink) {
-                messages = line::split_into(line::MarkdownReading{arguments.text, arguments.options}, limits.get(), sink);
-            });
-            return split_result(messages, std::move(passing)).release();
+            StrWrite write;
+            line::split_into(line::MarkdownReading{arguments.text, arguments.options}, limits.get(), write);
+            return std::move(write).messages().release();
         });
     });
 }

@@ -122,9 +122,10 @@ PyObject* call_quenra(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posi
         if (!conversion) return raise(std::move(conversion).take_error());
         if ((*conversion).text.empty()) return new_str(EMPTY_TEXT_JSON).release();
         const ConversionArguments& arguments = *conversion;
-        return conversion_str(slots[0], arguments.text, [&](auto& sink) {
-                   write_quenra_json(arguments.text, arguments.options, sink);
-               }).release();
+        DocumentMemory memory;
+        const Document document =
+            read_markdown(arguments.text, arguments.options, memory.for_text(arguments.text.size()));
+        return json_str([&](auto& writer) { tell_message(document, writer); }).release();
     });
 }
 

@@ -1,6 +1,7 @@
 #include "python/str_sink.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <new>
 
 #include <quenra/internal_failure.hpp>
@@ -11,14 +12,149 @@ namespace quenra::python {
 
 namespace {
 
-// UTF-8 goes in pieces of at most this many bytes, so that room is made for
-// the worst case of a piece rather than of a whole long text.
-constexpr std::size_t PIECE = 16 << 10;
+// The length of the escape of `byte`, one that JSON_ESCAPES escapes.
+std::size_t escape_length(unsigned char byte) noexcept { return JSON_ESCAPES[byte] == 'u' ? 6 : 2; }
 
-// A new `str` of `length` characters up to `limit`, its characters not yet
-// written.
-Owned new_uninitialised_str(std::size_t length, std::uint32_t limit) {
-    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(length), limit);
+// Writes the escape of `byte` as code units at `out`; returns their end.
+template <class Unit>
+Unit* write_escape(unsigned char byte, Unit* out) noexcept {
+    const char escape = JSON_ESCAPES[byte];
+    *out++ = static_cast<Unit>('\\');
+    if (escape != 'u') {
+        *out++ = static_cast<Unit>(escape);
+        return out;
+    }
+    constexpr std::string_view HEX = "0123456789abcdef";
+    for (const char c : {'u', '0', '0', HEX[byte >> 4], HEX[byte & 0xF]}) *out++ = static_cast<Unit>(c);
+    return out;
+}
+
+}  // namespace
+
+bool StrMeasure::escaped(std::string_view utf8) noexcept {
+    std::size_t escapes = 0;       // the bytes that escapes add
+    std::size_t continuation = 0;  // bytes that add no character
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t left = utf8.size();
+    // Bytes are read a block at a time, the last ones from a copy padded with
+    // spaces (which need no escape). A block of ASCII that needs no escape,
+    // the common case, costs a test.
+    const auto measure_block = [&](const unsigned char* block) {
+        const BlockBytes found = classify_block(block);
+        if ((found.beyond_ascii | found.escaped) == 0) return;
+        for (unsigned mask = found.escaped; mask != 0; mask &= mask - 1) {
+            escapes += escape_length(block[std::countr_zero(mask)]) - 1;
+        }
+        continuation += static_cast<std::size_t>(std::popcount(found.continuation));
+        beyond_ascii_ |= found.beyond_ascii;
+        beyond_latin1_ |= found.beyond_latin1;
+        beyond_bmp_ |= found.beyond_bmp;
+    };
+    for (; left >= BLOCK; bytes += BLOCK, left -= BLOCK) measure_block(bytes);
+    if (left > 0) {
+        unsigned char tail[BLOCK];
+        std::memset(tail, ' ', sizeof tail);
+        for (std::size_t k = 0; k < left; ++k) tail[k] = bytes[k];
+        measure_block(tail);
+    }
+    bytes_ += utf8.size() + escapes;
+    characters_ += utf8.size() + escapes - continuation;
+    return true;
+}
+
+Py_UCS4 StrMeasure::limit() const noexcept {
+    if (beyond_bmp_ != 0) return 0x10FFFF;
+    if (beyond_latin1_ != 0) return 0xFFFF;
+    if (beyond_ascii_ != 0) return 0xFF;
+    return 0x7F;
+}
+
+template <class Unit>
+void StrSink<Unit>::overflow() {
+    fail("more characters were written into a str than were measured");
+}
+
+template <class Unit>
+std::size_t StrSink<Unit>::put_blocks(const unsigned char* from, std::size_t size, bool padded) {
+    Unit* out = data_ + length_;
+    Unit* const start = out;
+    Unit* const end = data_ + capacity_;
+    std::size_t beyond_one_byte = 0;  // what the characters written take in UTF-8 beyond a byte each
+    std::size_t i = 0;
+    // A block is stored whole, and a byte that is not written as it stands
+    // then written over the ones after it: there must be room for a block.
+    // Bytes are read a block at a time for as long as whole ones remain, or
+    // to the end of a padded copy, whose padding is written as it stands.
+    while ((padded ? i < size : size - i >= BLOCK) && end - out >= static_cast<std::ptrdiff_t>(BLOCK)) {
+        const std::size_t plain = std::min(plain_in_block(from + i), size - i);
+        widen_block(from + i, out);
+        i += plain;
+        out += plain;
+        if (plain == BLOCK || i == size) continue;
+        if (from[i] < 0x80) {  // escaped
+            if (end - out < static_cast<std::ptrdiff_t>(escape_length(from[i]))) overflow();
+            out = write_escape(from[i], out);
+            ++i;
+            continue;
+        }
+        // A run of characters beyond ASCII, read without the blocks.
+        const std::size_t run_start = i;
+        std::size_t characters = 0;
+        do {
+            if (out == end) overflow();
+            const CodePoint point = decode_well_formed(from + i);
+            *out++ = static_cast<Unit>(point.value);
+            i += point.length;
+            ++characters;
+        } while (i < size && from[i] >= 0xC0);
+        beyond_one_byte += i - run_start - characters;
+    }
+    const auto written = static_cast<std::size_t>(out - start);
+    length_ += written;
+    utf8_size_ += written + beyond_one_byte;
+    return i;
+}
+
+template <class Unit>
+void StrSink<Unit>::put_rest(const unsigned char* from, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        if (from[i] < 0x80) {
+            const std::size_t length = JSON_ESCAPES[from[i]] == 0 ? 1 : escape_length(from[i]);
+            if (capacity_ - length_ < length) overflow();
+            if (length == 1) {
+                data_[length_] = static_cast<Unit>(from[i]);
+            } else {
+                write_escape(from[i], data_ + length_);
+            }
+            length_ += length;
+            utf8_size_ += length;
+            ++i;
+            continue;
+        }
+        if (length_ == capacity_) overflow();
+        const CodePoint point = decode_well_formed(from + i);
+        data_[length_++] = static_cast<Unit>(point.value);
+        utf8_size_ += point.length;
+        i += point.length;
+    }
+}
+
+template <class Unit>
+bool StrSink<Unit>::escaped(std::string_view utf8) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    std::size_t read = put_blocks(bytes, utf8.size(), false);
+    if (const std::size_t left = utf8.size() - read; left > 0 && left < BLOCK) {
+        unsigned char tail[2 * BLOCK];
+        std::memset(tail, ' ', sizeof tail);
+        std::memcpy(tail, bytes + read, left);
+        read += put_blocks(tail, left, true);
+    }
+    put_rest(bytes + read, utf8.size() - read);
+    return true;
+}
+
+Owned new_str_for(const StrMeasure& measure) {
+    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(measure.characters()), measure.limit());
     if (!str) {
         PyErr_Clear();
         throw std::bad_alloc();
@@ -26,142 +162,20 @@ Owned new_uninitialised_str(std::size_t length, std::uint32_t limit) {
     return Owned::steal(str);
 }
 
-// Gives `str` room for `length` characters, keeping those it has.
-void resize(Owned& str, std::size_t length) {
-    PyObject* object = str.release();
-    const int status = PyUnicode_Resize(&object, static_cast<Py_ssize_t>(length));
-    str = Owned::steal(object);  // on failure, the `str` as it was
-    if (status < 0) {
+Owned StrWrite::messages() && {
+    if (whole_) {
+        parts_.clear();
+        parts_.push_back(std::move(whole_));
+    }
+    Owned list = Owned::steal(PyList_New(static_cast<Py_ssize_t>(parts_.size())));
+    if (!list) {
         PyErr_Clear();
         throw std::bad_alloc();
     }
-}
-
-// The first piece of `utf8`, ending on a character's end where there is one.
-std::string_view first_piece(std::string_view utf8) noexcept {
-    if (utf8.size() <= PIECE) return utf8;
-    std::size_t end = PIECE;
-    while (end > PIECE - 3 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
-    return utf8.substr(0, (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80 ? PIECE : end);
-}
-
-}  // namespace
-
-template <class Unit>
-StrSink<Unit>::StrSink(std::size_t capacity, Py_UCS4 max_character) noexcept
-    : limit_(narrowest_limit(max_character)), expected_(capacity) {}
-
-template <class Unit>
-void StrSink<Unit>::grow(std::size_t more) {
-    if (!str_) {
-        // The first write makes the `str`, as large as expected.
-        capacity_ = std::max(expected_, more);
-        str_ = new_uninitialised_str(capacity_, limit_);
-    } else {
-        capacity_ = std::max(capacity_ + capacity_ / 2, length_ + more);
-        resize(str_, capacity_);
+    for (std::size_t i = 0; i < parts_.size(); ++i) {
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), parts_[i].release());
     }
-    data_ = str_data(str_.get());
-}
-
-template <class Unit>
-void StrSink<Unit>::put(std::string_view utf8) {
-    Unit* out = static_cast<Unit*>(data_) + length_;
-    Unit* const start = out;
-    std::size_t beyond_one_byte = 0;  // what the characters written take in UTF-8 beyond a byte each
-    // Writes `from`'s `size` bytes: a block (see code_units.hpp) at a time
-    // for as long as whole ones remain (`whole_blocks`), or to the end of a
-    // padded copy, whose padding is written as it stands. A block is stored
-    // whole, and a byte that is not written as it stands then written over
-    // the ones after it. Returns the bytes read.
-    const auto run = [&](const unsigned char* from, std::size_t size, bool whole_blocks) {
-        std::size_t i = 0;
-        while (whole_blocks ? size - i >= BLOCK : i < size) {
-            const std::size_t plain = std::min(plain_in_block(from + i), size - i);
-            widen_block(from + i, out);
-            i += plain;
-            out += plain;
-            if (i == size || plain == BLOCK) continue;
-            if (from[i] < 0x80) {  // escaped
-                char form[6];
-                const char* const end = write_json_escape(from[i], form);
-                for (const char* c = form; c < end; ++c) *out++ = static_cast<Unit>(*c);
-                ++i;
-                continue;
-            }
-            // A run of characters beyond ASCII, read without the blocks.
-            const std::size_t run_start = i;
-            std::size_t characters = 0;
-            do {
-                const CodePoint point = decode_well_formed(from + i);
-                if (point.value > limit_) fail("a character wider than the str of the text converted");
-                seen_ |= point.value;
-                *out++ = static_cast<Unit>(point.value);
-                i += point.length;
-                ++characters;
-            } while (i < size && from[i] >= 0xC0);
-            beyond_one_byte += i - run_start - characters;
-        }
-        return i;
-    };
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    const std::size_t read = run(bytes, utf8.size(), true);
-    if (read < utf8.size()) {
-        unsigned char tail[2 * BLOCK];
-        std::memset(tail, ' ', sizeof tail);
-        std::memcpy(tail, bytes + read, utf8.size() - read);
-        run(tail, utf8.size() - read, false);
-    }
-    const auto written = static_cast<std::size_t>(out - start);
-    length_ += written;
-    utf8_size_ += written + beyond_one_byte;
-}
-
-template <class Unit>
-bool StrSink<Unit>::escaped(std::string_view utf8) {
-    while (!utf8.empty()) {
-        const std::string_view piece = first_piece(utf8);
-        // Every byte makes at most six characters (as an escape); a whole
-        // block more is stored at once.
-        const std::size_t room = 6 * piece.size() + BLOCK;
-        if (room > capacity_ - length_) grow(room);
-        put(piece);
-        utf8.remove_prefix(piece.size());
-    }
-    return true;
-}
-
-template <class Unit>
-Owned StrSink<Unit>::finish() && {
-    if (!str_) return new_uninitialised_str(0, 0x7F);  // the empty str
-    const std::uint32_t needed = narrowest_limit(seen_);
-    if (needed != limit_) {
-        // Fewer kinds of character came than the text has: a narrower `str`.
-        Owned str = new_uninitialised_str(length_, needed);
-        if (PyUnicode_CopyCharacters(str.get(), 0, str_.get(), 0, static_cast<Py_ssize_t>(length_)) < 0) {
-            PyErr_Clear();
-            fail("could not copy characters into a new str");
-        }
-        return str;
-    }
-    if (length_ != capacity_) resize(str_, length_);
-    return std::move(str_);
-}
-
-char32_t widest_code_point(std::string_view text) noexcept {
-    char32_t widest = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            widest = std::max<char32_t>(widest, lead);
-            ++i;
-            continue;
-        }
-        const CodePoint point = decode_well_formed(reinterpret_cast<const unsigned char*>(text.data() + i));
-        widest = std::max(widest, point.value);
-        i += point.length;
-    }
-    return widest;
+    return list;
 }
 
 template class StrSink<Py_UCS1>;

@@ -1,8 +1,10 @@
-// StrSink: a JSON writer's sink that writes straight into the `str` it
-// returns, so that the result is written once instead of being written as
-// UTF-8 and then decoded into a `str`. The writer's literals go in as
-// characters made when the program is built; text to be escaped is escaped
-// and turned from UTF-8 into characters in one pass.
+// Writing JSON straight into the `str` that a call returns, so that the
+// result is written once instead of being written as UTF-8 and then decoded
+// into a `str`. A message is told twice: first to a StrMeasure, which counts
+// its characters and finds the narrowest kind of `str` that holds them, then
+// to a StrSink, which writes them into a `str` made to exactly that size.
+// Memory then fits the result, whatever the text: no room is made for a worst
+// case, no `str` grows or is narrowed afterwards.
 #pragma once
 
 #include <Python.h>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "flex/json_writer.hpp"
 #include "flex/write.hpp"
@@ -21,34 +24,57 @@
 
 namespace quenra::python {
 
-// `literal`'s characters as code units of type Unit.
-template <class Unit, JsonLiteral L>
-inline constexpr std::array<Unit, L.size> WIDENED = [] {
-    std::array<Unit, L.size> units{};
-    for (std::size_t i = 0; i < L.size; ++i) units[i] = static_cast<Unit>(L.text[i]);
-    return units;
-}();
+// A JsonSink that keeps nothing: it counts the characters of the JSON text
+// written to it (code points, one each in a `str`), its bytes as UTF-8, and
+// the widest byte of its UTF-8 form, which tells the narrowest kind of `str`
+// that holds it.
+class StrMeasure {
+public:
+    static constexpr bool NEVER_FAILS = true;
 
-// Writes into a `str` whose characters are code units of type Unit: one
-// byte, two or four, the kind of the `str` that a conversion converts. The
-// text it is given is well-formed UTF-8 (a `str`'s UTF-8 form, and stretches
-// of it cut between characters), and read without checks.
+    template <JsonLiteral L>
+    [[gnu::always_inline]] bool literal() noexcept {
+        characters_ += L.size;
+        bytes_ += L.size;
+        return true;
+    }
+    bool escaped(std::string_view utf8) noexcept;
+    std::size_t size() const noexcept { return bytes_; }
+    std::string describe_failure() const { return {}; }
+
+    std::size_t characters() const noexcept { return characters_; }
+    // The largest character that the `str` must hold, as the narrowest
+    // kind's limit: U+007F, U+00FF, U+FFFF or U+10FFFF.
+    Py_UCS4 limit() const noexcept;
+
+private:
+    std::size_t characters_ = 0;
+    std::size_t bytes_ = 0;
+    // The bytes beyond ASCII seen, as flags: any (a Latin-1 character at
+    // least), a lead beyond U+00FF, a lead beyond U+FFFF.
+    unsigned beyond_ascii_ = 0;
+    unsigned beyond_latin1_ = 0;
+    unsigned beyond_bmp_ = 0;
+};
+
+// Writes into a `str` of the size that a StrMeasure measured, whose
+// characters are code units of type Unit: one byte, two or four. The text it
+// is given is well-formed UTF-8 (a `str`'s UTF-8 form, stretches of it cut
+// between characters, and the library's own strings), read without checks.
 template <class Unit>
 class StrSink {
 public:
     static constexpr bool NEVER_FAILS = true;
 
-    // A sink whose text is expected to take about `capacity` characters, none
-    // wider than `max_character` (a conversion's result holds nothing wider
-    // than its input), which a Unit holds. Every call raises std::bad_alloc
-    // when memory runs out.
-    StrSink(std::size_t capacity, Py_UCS4 max_character) noexcept;
+    // `str` has room for exactly the characters to be written.
+    explicit StrSink(PyObject* str) noexcept
+        : data_(static_cast<Unit*>(str_data(str))), capacity_(static_cast<std::size_t>(PyUnicode_GET_LENGTH(str))) {}
 
     // A JsonSink (flex/json_writer.hpp).
     template <JsonLiteral L>
     [[gnu::always_inline]] bool literal() {
-        if (L.size > capacity_ - length_) grow(L.size);
-        std::memcpy(static_cast<Unit*>(data_) + length_, WIDENED<Unit, L>.data(), L.size * sizeof(Unit));
+        if (L.size > capacity_ - length_) overflow();
+        std::memcpy(data_ + length_, WIDENED<L>.data(), L.size * sizeof(Unit));
         length_ += L.size;
         utf8_size_ += L.size;
         return true;
@@ -58,61 +84,103 @@ public:
     // The length of the text written so far in UTF-8, as a JSON writer
     // measures what it wrote.
     std::size_t size() const noexcept { return utf8_size_; }
-
-    // The `str` of everything written, exactly as PyUnicode_FromStringAndSize
-    // would have made it from the UTF-8 text: of the narrowest kind that
-    // holds its characters. The sink is spent afterwards.
-    Owned finish() &&;
+    // True when it holds exactly what was measured.
+    bool full() const noexcept { return length_ == capacity_; }
 
 private:
-    // Room for `more` characters beyond those written.
-    void grow(std::size_t more);
-    // Writes a piece of text that fits the room.
-    void put(std::string_view utf8);
+    // `literal`'s characters as code units, made when the program is built.
+    template <JsonLiteral L>
+    static constexpr std::array<Unit, L.size> WIDENED = [] {
+        std::array<Unit, L.size> units{};
+        for (std::size_t i = 0; i < L.size; ++i) units[i] = static_cast<Unit>(L.text[i]);
+        return units;
+    }();
 
-    Owned str_;
-    void* data_ = nullptr;
-    std::uint32_t limit_;     // the widest character expected
-    std::uint32_t seen_ = 0;  // every character written, ORed together
+    // Writes the characters of the `size` bytes at `from` a block at a time
+    // while the room takes a block (to the end of `from` when it is a padded
+    // copy, else while whole blocks remain); returns the bytes read.
+    std::size_t put_blocks(const unsigned char* from, std::size_t size, bool padded);
+    // Writes the characters of `utf8` one by one.
+    void put_rest(const unsigned char* from, std::size_t size);
+    [[noreturn]] static void overflow();
+
+    Unit* data_;
+    std::size_t capacity_;
     std::size_t length_ = 0;
-    std::size_t capacity_ = 0;  // of the `str`, once there is one
-    std::size_t expected_;
     std::size_t utf8_size_ = 0;
 };
+
+// A new `str` to hold what `measure` measured, its characters not yet
+// written.
+Owned new_str_for(const StrMeasure& measure);
 
 extern template class StrSink<Py_UCS1>;
 extern template class StrSink<Py_UCS2>;
 extern template class StrSink<Py_UCS4>;
 
-// Runs `write(sink)` with a StrSink whose characters are up to
-// `max_character`, expecting about `capacity` characters, and returns the
-// sink's `str`.
+// A new `str` of what `write(sink)` writes into a JsonSink, once more, after
+// `measure` has measured it: of exactly that size and kind.
 template <class Write>
-Owned write_str_up_to(Py_UCS4 max_character, std::size_t capacity, Write&& write) {
-    const auto with = [&]<class Unit>(StrSink<Unit> sink) {
+Owned write_measured(const StrMeasure& measure, Write&& write) {
+    Owned str = new_str_for(measure);
+    const auto write_as = [&]<class Unit>(Unit) {
+        StrSink<Unit> sink(str.get());
         write(sink);
-        return std::move(sink).finish();
+        if (!sink.full()) fail("a text written again came out shorter than it measured");
     };
-    if (max_character < 0x100) return with(StrSink<Py_UCS1>(capacity, max_character));
-    if (max_character < 0x10000) return with(StrSink<Py_UCS2>(capacity, max_character));
-    return with(StrSink<Py_UCS4>(capacity, max_character));
+    if (measure.limit() <= 0xFF) {
+        write_as(Py_UCS1{});
+    } else if (measure.limit() <= 0xFFFF) {
+        write_as(Py_UCS2{});
+    } else {
+        write_as(Py_UCS4{});
+    }
+    return str;
 }
 
-// The same with characters up to the widest of the `str` `text_object`.
-template <class Write>
-Owned write_str_like(PyObject* text_object, std::size_t capacity, Write&& write) {
-    return write_str_up_to(max_char_value(text_object), capacity, std::forward<Write>(write));
-}
+// Writes messages into new `str`s, each in two passes: the `Write` of
+// line::split_into. `first(tell)` tells the whole message once, measuring
+// it, and returns its bubble's bytes; `last(tell)` tells it again into its
+// `str`. `tell(writer)` tells a MessageWriter of any sink the same message
+// each time (and may tell other MessageOuts too, such as LINE's rules, the
+// first time). `part(document, part)` writes the message of a part of a
+// document cut. `take` gives the one message written whole, `messages` a
+// list of what was written.
+class StrWrite {
+public:
+    template <class Tell>
+    std::size_t first(Tell&& tell) {
+        return write_message(measure_, std::forward<Tell>(tell));
+    }
+    template <class Tell>
+    void last(Tell&& tell) {
+        whole_ = write_measured(measure_, [&](auto& sink) { write_message(sink, tell); });
+    }
+    template <class Document, class Part>
+    void part(const Document& document, const Part& part) {
+        StrMeasure measure;
+        const auto tell = [&](auto& writer) { tell_part(document, part, writer); };
+        write_message(measure, tell);
+        parts_.push_back(write_measured(measure, [&](auto& sink) { write_message(sink, tell); }));
+    }
 
-// The widest code point of the well-formed UTF-8 `text`; 0 for none.
-char32_t widest_code_point(std::string_view text) noexcept;
+    Owned take() && { return std::move(whole_); }
+    // A list of the message written whole, or else of the parts.
+    Owned messages() &&;
 
-// The `str` of a conversion of the `str` `text_object`, whose UTF-8 form is
-// `text`, as `write(sink)` writes it: of the text's kind, as its result
-// holds nothing wider (narrowed when it holds less).
-template <class Write>
-Owned conversion_str(PyObject* text_object, std::string_view text, Write&& write) {
-    return write_str_like(text_object, expected_json_size(text.size()), std::forward<Write>(write));
+private:
+    StrMeasure measure_;
+    Owned whole_;
+    std::vector<Owned> parts_;
+};
+
+// The `str` of the message that `tell(writer)` tells, told twice.
+template <class Tell>
+Owned json_str(Tell&& tell) {
+    StrWrite write;
+    write.first(tell);
+    write.last(tell);
+    return std::move(write).take();
 }
 
 }  // namespace quenra::python

@@ -13,6 +13,7 @@
 #include "python/boundary.hpp"
 #include "python/limits.hpp"
 #include "python/module.hpp"
+#include "python/snapshot.hpp"
 #include "python/str_sink.hpp"
 #include "line/split.hpp"
 #include "telegram/document.hpp"
@@ -82,39 +83,45 @@ PyObject* datetime_class() {
     });
 }
 
-// Where telegram.Entity, a dataclass with slots, keeps each field in an
-// instance: read and written there directly, as its own descriptors do.
-std::array<Py_ssize_t, DateTimeFormat + 1> entity_slots;
+// The members of telegram.Entity, a dataclass with slots, that hold each
+// field in an instance: read and written there directly, as its own
+// descriptors do. Their descriptors are kept, with the class.
+std::array<PyMemberDef*, DateTimeFormat + 1> entity_members;
 
 PyTypeObject* entity_class() {
     return reinterpret_cast<PyTypeObject*>(entity_class_cache.get([] {
         const Owned module = expect_object(PyImport_ImportModule("quenra.telegram"));
         Owned type = expect_object(PyObject_GetAttrString(module.get(), "Entity"));
-        for (std::size_t field = 0; field < entity_slots.size(); ++field) {
-            PyObject* descriptor = PyDict_GetItemString(reinterpret_cast<PyTypeObject*>(type.get())->tp_dict,
-                                                        FIELD_NAMES[field]);
-            if (!descriptor || !Py_IS_TYPE(descriptor, &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
-            entity_slots[field] = reinterpret_cast<PyMemberDescrObject*>(descriptor)->d_member->offset;
+        for (std::size_t field = 0; field < entity_members.size(); ++field) {
+            Owned descriptor = Owned::steal(PyObject_GetAttrString(type.get(), FIELD_NAMES[field]));
+            if (!descriptor || !Py_IS_TYPE(descriptor.get(), &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
+            entity_members[field] = reinterpret_cast<PyMemberDescrObject*>(descriptor.release())->d_member;
         }
         return type.release();
     }));
 }
 
-// The field of an entity of exactly telegram.Entity: a borrowed reference.
+// Where an instance of exactly telegram.Entity keeps `field`.
 PyObject*& entity_slot(PyObject* entity, Field field) noexcept {
-    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(entity) + entity_slots[field]);
+    return *reinterpret_cast<PyObject**>(reinterpret_cast<char*>(entity) + entity_members[field]->offset);
 }
 
 // `field` of an entity given as a telegram.Entity, a dict (by key) or any
-// object (by attribute); nothing when it has none.
+// object (by attribute); nothing when it has none. A strong reference, read
+// as the interpreter reads it where other threads may set it.
 Result<Owned> field_of(PyObject* entity, Field field) {
-    if (Py_IS_TYPE(entity, entity_class()) && field < static_cast<Field>(entity_slots.size())) {
-        return Owned::borrow(entity_slot(entity, field));
+    if (Py_IS_TYPE(entity, entity_class()) && field < static_cast<Field>(entity_members.size())) {
+        Owned value = Owned::steal(PyMember_GetOne(reinterpret_cast<const char*>(entity), entity_members[field]));
+        if (!value) {
+            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
+            PyErr_Clear();  // a slot never set
+        }
+        return value;
     }
     if (PyDict_Check(entity)) {
-        PyObject* value = PyDict_GetItemWithError(entity, field_name(field));
-        if (!value && PyErr_Occurred()) return PyErr::fetch();
-        return Owned::borrow(value);
+        Owned value;
+        if (dict_item(entity, field_name(field), value) < 0) return PyErr::fetch();
+        return value;
     }
     Owned value = Owned::steal(PyObject_GetAttr(entity, field_name(field)));
     if (!value) {
@@ -279,12 +286,12 @@ std::optional<PyErr> read_entity(PyObject* item, std::size_t index, EntityViews&
 // iterable of entities.
 std::optional<PyErr> read_entities(PyObject* slot, EntityViews& out) {
     if (!slot || slot == Py_None) return std::nullopt;
-    const Owned items = Owned::steal(PySequence_Fast(slot, "entities must be an iterable of entities or None"));
+    const Owned items = snapshot(slot, "entities must be an iterable of entities or None");
     if (!items) return PyErr::fetch();
-    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    const Py_ssize_t count = PyTuple_GET_SIZE(items.get());
     out.views.reserve(static_cast<std::size_t>(count));
     for (Py_ssize_t i = 0; i < count; ++i) {
-        if (auto error = read_entity(PySequence_Fast_GET_ITEM(items.get(), i), static_cast<std::size_t>(i), out)) {
+        if (auto error = read_entity(PyTuple_GET_ITEM(items.get(), i), static_cast<std::size_t>(i), out)) {
             return error;
         }
     }
@@ -296,7 +303,7 @@ std::optional<PyErr> read_entities(PyObject* slot, EntityViews& out) {
 Owned new_entity(const Entity& entity) {
     PyTypeObject* type = entity_class();
     Owned object = expect_object(type->tp_alloc(type, 0));
-    for (std::size_t field = 0; field < entity_slots.size(); ++field) {
+    for (std::size_t field = 0; field < entity_members.size(); ++field) {
         entity_slot(object.get(), static_cast<Field>(field)) = Py_NewRef(Py_None);
     }
     const auto set = [&](Field field, Owned value) {
@@ -343,15 +350,6 @@ telegram::EntitiesReading reading_of(const TelegramArguments& arguments) {
     return telegram::EntitiesReading{arguments.conversion.text, arguments.entities.views, arguments.conversion.options};
 }
 
-// The `str` of a message of `document`, read from the `str` `text_object`, as
-// `write(sink)` writes it: as wide as the text's characters, or the
-// document's own (repaired labels and URIs) where those are wider.
-template <class Write>
-Owned document_str(PyObject* text_object, const Document& document, Write&& write) {
-    const Py_UCS4 widest = std::max<Py_UCS4>(max_char_value(text_object), widest_code_point(document.strings));
-    return write_str_up_to(widest, expected_json_size(document.text.size()), std::forward<Write>(write));
-}
-
 PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
@@ -378,7 +376,7 @@ PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
 }
 
 // Binds a call of `convert` or `split` as `description` says and returns
-// `work(text_object, arguments)`, with the library's refusals raised as
+// `work(arguments)`, with the library's refusals raised as
 // ValueError.
 template <class Work>
 PyObject* telegram_call(const FunctionDescription& description, PyObject* const* args, Py_ssize_t positional_count,
@@ -390,45 +388,30 @@ PyObject* telegram_call(const FunctionDescription& description, PyObject* const*
         }
         TelegramArguments arguments;
         if (auto error = read_arguments(slots, arguments)) return raise(std::move(*error));
-        return refusals_as_value_errors([&] { return work(slots[0], arguments); });
+        return refusals_as_value_errors([&] { return work(arguments); });
     });
 }
 
 PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                        PyObject* keyword_names) noexcept {
     return telegram_call(CONVERT_PARAMETERS, args, positional_count, keyword_names,
-                         [](PyObject* text_object, const TelegramArguments& arguments) {
+                         [](const TelegramArguments& arguments) {
                              arguments.limits.require_valid();
-                             DocumentMemory memory;
-                             const Document document =
-                                 line::read_repaired(reading_of(arguments), arguments.limits.get(),
-                                                     memory.for_text(arguments.conversion.text.size()));
-                             return document_str(text_object, document, [&](auto& sink) {
-                                        write_message(sink, [&](auto& writer) {
-                                            line::tell_whole(document, arguments.limits.get(), writer);
-                                        });
-                                    }).release();
+                             StrWrite write;
+                             line::convert_into(reading_of(arguments), arguments.limits.get(), write);
+                             return std::move(write).take().release();
                          });
 }
 
 PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                      PyObject* keyword_names) noexcept {
     return telegram_call(SPLIT_PARAMETERS, args, positional_count, keyword_names,
-                         [](PyObject* text_object, const TelegramArguments& arguments) {
-        arguments.limits.require_valid();
-        const ConversionArguments& conversion = arguments.conversion;
-        // The message LINE takes as it is holds the text's characters and the
-        // links' URIs.
-        Py_UCS4 widest = max_char_value(text_object);
-        for (const telegram::EntityView& entity : arguments.entities.views) {
-            if (entity.url) widest = std::max<Py_UCS4>(widest, widest_code_point(*entity.url));
-        }
-        std::optional<std::vector<std::string>> messages;
-        Owned passing = write_str_up_to(widest, expected_json_size(conversion.text.size()), [&](auto& sink) {
-            messages = line::split_into(reading_of(arguments), arguments.limits.get(), sink);
-        });
-        return split_result(messages, std::move(passing)).release();
-    });
+                         [](const TelegramArguments& arguments) {
+                             arguments.limits.require_valid();
+                             StrWrite write;
+                             line::split_into(reading_of(arguments), arguments.limits.get(), write);
+                             return std::move(write).messages().release();
+                         });
 }
 
 // A node of a rich message given as Python objects: dicts read by key,
@@ -441,7 +424,7 @@ public:
     PyNode() = default;
     explicit PyNode(Owned object) : object_(std::move(object)) {
         if (object_ && (PyList_Check(object_.get()) || PyTuple_Check(object_.get()))) {
-            items_ = Owned::steal(PySequence_Tuple(object_.get()));
+            items_ = snapshot(object_.get(), "not a sequence");
             if (!items_) throw PyErr::fetch();
         }
     }
@@ -460,9 +443,9 @@ public:
     PyNode member(std::string_view name) const {
         const Owned key = new_str(name);
         if (PyDict_Check(object_.get())) {
-            PyObject* value = nullptr;
-            if (dict_get_item_ref(object_.get(), key.get(), &value) < 0) throw PyErr::fetch();
-            return PyNode(Owned::steal(value));
+            Owned value;
+            if (dict_item(object_.get(), key.get(), value) < 0) throw PyErr::fetch();
+            return PyNode(std::move(value));
         }
         Owned value = Owned::steal(PyObject_GetAttr(object_.get(), key.get()));
         if (!value) {
@@ -526,7 +509,10 @@ PyObject* call_convert_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_
                             PyObject* keyword_names) noexcept {
     return rich_call(CONVERT_RICH_PARAMETERS, args, positional_count, keyword_names,
                      [](const auto& reading, const LineLimits& limits) {
-                         return new_str(line::convert_reading(reading, limits));
+                         line::require_valid(limits);
+                         StrWrite write;
+                         line::convert_into(reading, limits, write);
+                         return std::move(write).take();
                      });
 }
 
@@ -534,7 +520,10 @@ PyObject* call_split_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t 
                           PyObject* keyword_names) noexcept {
     return rich_call(SPLIT_RICH_PARAMETERS, args, positional_count, keyword_names,
                      [](const auto& reading, const LineLimits& limits) {
-                         return message_list(line::split_reading(reading, limits));
+                         line::require_valid(limits);
+                         StrWrite write;
+                         line::split_into(reading, limits, write);
+                         return std::move(write).messages();
                      });
 }
 

@@ -226,7 +226,7 @@ Document read_document(std::string_view text, std::span<const EntityView> entiti
     const std::pmr::vector<Placed> placed = place(text, entities, memory);
     Document document(memory);
     document.input = text;
-    document.text.reserve(text.size());
+    document.reserve_for(text.size());
     EntityReader<Links>(text, placed, options, document, links).read();
     return document;
 }

@@ -792,8 +792,8 @@ struct RichReading {
     std::size_t input_size() const noexcept { return size_hint; }
     // A message that shows no character and has no button.
     bool shows_nothing(const Document& document) const noexcept {
-        return std::none_of(document.items.begin(), document.items.end(), [](const Item& item) {
-            return item.kind == Item::Kind::Button || (item.kind == Item::Kind::Shown && item.size() > 0);
+        return std::none_of(document.items.begin(), document.items.end(), [&](const Item& item) {
+            return item.kind == Item::Kind::Button || (item.kind == Item::Kind::Shown && document.size_of(item) > 0);
         });
     }
 };

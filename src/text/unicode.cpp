@@ -32,7 +32,7 @@ bool is_blank(std::string_view text) noexcept {
     return true;
 }
 
-bool joins_white_space(char32_t before, char32_t after) noexcept {
+bool joins_cluster(char32_t before, char32_t after) noexcept {
     return !utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(before), static_cast<utf8proc_int32_t>(after));
 }
 

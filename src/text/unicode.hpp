@@ -24,10 +24,11 @@ std::size_t blank_prefix_length(std::string_view text) noexcept;
 // True when `text` is empty or white space only.
 bool is_blank(std::string_view text) noexcept;
 
-// True when `after` belongs to the grapheme cluster of a white-space
-// character `before` (a combining mark on a space, LF after CR). The rules
-// that need more context than the pair never join a white-space character.
-bool joins_white_space(char32_t before, char32_t after) noexcept;
+// True when `after` continues the grapheme cluster of `before`, judged by
+// the pair alone: right where either is white space (a combining mark on a
+// space, LF after CR), since the rules that need more context than the pair
+// never join a white-space character.
+bool joins_cluster(char32_t before, char32_t after) noexcept;
 
 // Walks grapheme cluster boundaries of one text or of several texts read as
 // one (the state carries over from one `boundary_before` to the next).

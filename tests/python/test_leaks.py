@@ -73,8 +73,12 @@ def test_reference_counts_of_arguments_and_results():
     run_all(2000)
     gc.collect()
     assert [sys.getrefcount(obj) for obj in watched] == before
+    # A result is held by its name alone, as a new object that one name holds
+    # is: getrefcount counts its own argument too before 3.14, not from 3.14
+    # on, where the interpreter's stack borrows references.
+    held_once = "".join(["a", "b"])
     result = quenra(TEXT)
-    assert sys.getrefcount(result) == 2  # the name and getrefcount's argument
+    assert sys.getrefcount(result) == sys.getrefcount(held_once)
 
 
 @pytest.mark.skipif(

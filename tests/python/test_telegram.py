@@ -1,7 +1,7 @@
 """quenra.telegram against Telegram's own reading, and split's guarantees.
 
-Telegram's parser, tdlib (the PyPI wheel ``tdjson``, run offline), is the
-judge: ``parseTextEntities`` for the reading of MarkdownV2, ``parseMarkdown``
+Telegram's parser, tdlib (the PyPI wheel ``tdjson``, run offline, one pinned
+version: requirements-judge.txt), is the judge: ``parseTextEntities`` for the reading of MarkdownV2, ``parseMarkdown``
 for the clean-up and normal form that every message gets. Its trimming of
 blanks at the ends, which no tdlib call applies alone, is written here from
 Telegram's rules. The texts are random markup and what python-telegram-bot
@@ -17,7 +17,11 @@ import pytest
 
 from quenra import LineLimits, check, quenra, telegram
 
-tdjson = pytest.importorskip("tdjson")
+try:
+    import tdjson
+except ImportError:  # the pinned tdlib has no wheel for free-threaded builds
+    tdjson = None
+judged_by_telegram = pytest.mark.skipif(tdjson is None, reason="could not import 'tdjson'")
 
 Entity = telegram.Entity
 FIELDS = ("type", "offset", "length", "url", "language", "custom_emoji_id", "user_id", "unix_time", "date_time_format")
@@ -29,7 +33,8 @@ def td(request):
     return json.loads(tdjson.td_execute(json.dumps(request).encode()))
 
 
-td({"@type": "setLogVerbosityLevel", "new_verbosity_level": 0})
+if tdjson:
+    td({"@type": "setLogVerbosityLevel", "new_verbosity_level": 0})
 
 TD_TYPES = {
     "Bold": "bold", "Italic": "italic", "Underline": "underline", "Strikethrough": "strikethrough",
@@ -189,18 +194,23 @@ def random_message(rng, types=("bold", "italic", "underline", "strikethrough", "
     return text, [e for e in entities if e[1] in starts and e[1] + e[2] in starts]
 
 
-def client_markup(rng):
-    """What python-telegram-bot or aiogram writes for a random message."""
-    import telegram as ptb
+def ptb_markup(rng):
+    """What python-telegram-bot writes for a random message."""
+    ptb = pytest.importorskip("telegram")
+    text, entities = random_message(rng)
+    chat = ptb.Chat(1, ptb.constants.ChatType.PRIVATE)
+    made = [ptb.MessageEntity(e[0], e[1], e[2], url=e[3]) for e in entities]
+    return ptb.Message(1, datetime.datetime(2026, 1, 1), chat, text=text, entities=made).text_markdown_v2
+
+
+def aiogram_markup(rng):
+    """What aiogram writes for a random message."""
+    decorations = pytest.importorskip("aiogram.utils.text_decorations")
     from aiogram.types import MessageEntity
-    from aiogram.utils.text_decorations import markdown_decoration
 
     text, entities = random_message(rng)
-    if rng.random() < 0.5:
-        chat = ptb.Chat(1, ptb.constants.ChatType.PRIVATE)
-        made = [ptb.MessageEntity(e[0], e[1], e[2], url=e[3]) for e in entities]
-        return ptb.Message(1, datetime.datetime(2026, 1, 1), chat, text=text, entities=made).text_markdown_v2
-    return markdown_decoration.unparse(text, [MessageEntity(type=e[0], offset=e[1], length=e[2], url=e[3]) for e in entities])
+    made = [MessageEntity(type=e[0], offset=e[1], length=e[2], url=e[3]) for e in entities]
+    return decorations.markdown_decoration.unparse(text, made)
 
 
 def nested_links(rng, depth=0):
@@ -220,25 +230,30 @@ def nested_links(rng, depth=0):
     return "".join(parts)
 
 
+# (source, texts read)
 SOURCES = {
-    "random markup": random_markup,
-    "client libraries": client_markup,
-    "nested links": nested_links,
+    "random markup": (random_markup, 1500),
+    "python-telegram-bot": (ptb_markup, 750),
+    "aiogram": (aiogram_markup, 750),
+    "nested links": (nested_links, 1500),
 }
 
 
+@judged_by_telegram
 @pytest.mark.parametrize("source", SOURCES)
 def test_parse_reads_as_telegram_does(source):
     rng = random.Random(source)
+    make, count = SOURCES[source]
     read = 0
-    for _ in range(1500):
-        markdown = SOURCES[source](rng)
+    for _ in range(count):
+        markdown = make(rng)
         expected = telegram_reading(markdown)
         assert our_reading(markdown) == expected, repr(markdown)
         read += not isinstance(expected, str)
-    assert read > 300  # most texts are read, not refused
+    assert read > count // 5  # most texts are read, not refused
 
 
+@judged_by_telegram
 def test_normal_form_is_telegrams(testing_module):
     rng = random.Random(1)
     for _ in range(3000):
@@ -378,28 +393,41 @@ class MadeOnRead:
         return "".join(list(value)) if isinstance(value, str) else value
 
 
-def test_entities_come_in_every_form():
-    import telegram as ptb
-    from aiogram.types import MessageEntity, User
+USER = {"id": 1, "is_bot": False, "first_name": "Ann"}
 
+
+def ptb_entities():
+    ptb = pytest.importorskip("telegram")
+    return (ptb.MessageEntity("bold", 0, 2), ptb.MessageEntity("text_mention", 3, 3, user=ptb.User(1, "Ann", False)),
+            ptb.MessageEntity("text_link", 12, 4, url="https://d.e/"))
+
+
+def aiogram_entities():
+    types = pytest.importorskip("aiogram.types")
+    return [types.MessageEntity(type="bold", offset=0, length=2),
+            types.MessageEntity(type="text_mention", offset=3, length=3, user=types.User(**USER)),
+            types.MessageEntity(type="text_link", offset=12, length=4, url="https://d.e/")]
+
+
+ENTITY_FORMS = {
+    "dicts": lambda: [{"type": "text_link", "offset": 12, "length": 4, "url": "https://d.e/"},
+                      {"type": "text_mention", "offset": 3, "length": 3, "user": USER},
+                      {"type": "bold", "offset": 0, "length": 2}],
+    "python-telegram-bot": ptb_entities,
+    "aiogram": aiogram_entities,
+    "iterator": lambda: iter([Entity("future_type", 0, 1), Entity("bold", 0, 2), Entity("text_mention", 3, 3, user_id=1),
+                              Entity("text_link", 12, 4, url="https://d.e/")]),
+    "made on read": lambda: [MadeOnRead("bold", 0, 2), MadeOnRead("text_mention", 3, 3, user_id=1),
+                             MadeOnRead("text_link", 12, 4, url="https://d.e/")],
+}
+
+
+@pytest.mark.parametrize("form", ENTITY_FORMS)
+def test_entities_come_in_every_form(form):
     text = "Hi Ann, see docs"
     expected = telegram.convert(text, [Entity("bold", 0, 2), Entity("text_mention", 3, 3, user_id=1),
                                        Entity("text_link", 12, 4, url="https://d.e/")])
-    user = {"id": 1, "is_bot": False, "first_name": "Ann"}
-    forms = [
-        [{"type": "text_link", "offset": 12, "length": 4, "url": "https://d.e/"},
-         {"type": "text_mention", "offset": 3, "length": 3, "user": user}, {"type": "bold", "offset": 0, "length": 2}],
-        (ptb.MessageEntity("bold", 0, 2), ptb.MessageEntity("text_mention", 3, 3, user=ptb.User(1, "Ann", False)),
-         ptb.MessageEntity("text_link", 12, 4, url="https://d.e/")),
-        [MessageEntity(type="bold", offset=0, length=2), MessageEntity(type="text_mention", offset=3, length=3, user=User(**user)),
-         MessageEntity(type="text_link", offset=12, length=4, url="https://d.e/")],
-        iter([Entity("future_type", 0, 1), Entity("bold", 0, 2), Entity("text_mention", 3, 3, user_id=1),
-              Entity("text_link", 12, 4, url="https://d.e/")]),
-        [MadeOnRead("bold", 0, 2), MadeOnRead("text_mention", 3, 3, user_id=1),
-         MadeOnRead("text_link", 12, 4, url="https://d.e/")],
-    ]
-    for form in forms:
-        assert telegram.convert(text, form) == expected
+    assert telegram.convert(text, ENTITY_FORMS[form]()) == expected
     assert telegram.split(text, None) == telegram.split(text) == telegram.split(text, [])
 
 

@@ -79,31 +79,30 @@ PyObject* utf8_json(PyObject* /*module*/, PyObject* const* args, Py_ssize_t coun
     });
 }
 
-// through_str_sink(text, like, capacity, piece): writes the UTF-8 form of
-// `text`, escaped as in a JSON string, into a StrSink of the kind of the str
-// `like`, made for `capacity` characters, in pieces of `piece` characters,
-// and returns its str.
+// through_str_sink(text, piece): writes the UTF-8 form of `text`, escaped as
+// in a JSON string, in pieces of `piece` characters, into a StrMeasure and
+// then into a StrSink of the `str` made to its measure, and returns the str.
 PyObject* through_str_sink(PyObject* /*module*/, PyObject* const* args, Py_ssize_t count) noexcept {
     return ffi_boundary<PyObject*>(nullptr, [&]() -> PyObject* {
-        if (count != 4) return raise(PyErr::type_error("expected (text, like, capacity, piece)"));
+        if (count != 2) return raise(PyErr::type_error("expected (text, piece)"));
         auto text = extract_str(args[0]);
         if (!text) return raise(std::move(text).take_error());
-        if (!PyUnicode_Check(args[1])) return raise(PyErr::type_error("like must be a str"));
-        const std::size_t capacity = PyLong_AsSize_t(args[2]);
-        const std::size_t piece = PyLong_AsSize_t(args[3]);
+        const std::size_t piece = PyLong_AsSize_t(args[1]);
         if (PyErr_Occurred()) return nullptr;
-        return write_str_like(args[1], capacity, [&](auto& sink) {
-                   std::string_view rest = *text;
-                   while (!rest.empty()) {
-                       std::size_t end = 0;
-                       for (std::size_t characters = 0; end < rest.size() && characters < piece; ++characters) {
-                           end += quenra::first_char_length(rest.substr(end));
-                       }
-                       sink.escaped(rest.substr(0, end));
-                       rest.remove_prefix(end);
-                   }
-               })
-            .release();
+        const auto write = [&](auto& sink) {
+            std::string_view rest = *text;
+            while (!rest.empty()) {
+                std::size_t end = 0;
+                for (std::size_t characters = 0; end < rest.size() && characters < piece; ++characters) {
+                    end += quenra::first_char_length(rest.substr(end));
+                }
+                sink.escaped(rest.substr(0, end));
+                rest.remove_prefix(end);
+            }
+        };
+        StrMeasure measure;
+        write(measure);
+        return write_measured(measure, write).release();
     });
 }
 
@@ -197,7 +196,7 @@ PyMethodDef testing_methods[] = {
     {"utf8_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&utf8_json)), METH_FASTCALL,
      "utf8_json(text, standalone_links_as_buttons, decorate_links)"},
     {"through_str_sink", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&through_str_sink)),
-     METH_FASTCALL, "through_str_sink(text, max_character, capacity, piece)"},
+     METH_FASTCALL, "through_str_sink(text, piece)"},
     {"fail_while_raising", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&fail_while_raising)),
      METH_FASTCALL, "fail_while_raising(outer, inner)\n--\n\nFail while raising a failure."},
     {"bind_into_too_few_slots", bind_into_too_few_slots, METH_NOARGS,

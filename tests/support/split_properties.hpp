@@ -160,6 +160,9 @@ inline std::string split_property_failure(std::string_view text, const ConvertOp
         messages.push_back(std::move(*message));
     }
     const Document repaired = line::read_repaired(line::MarkdownReading{text, options}, limits, std::pmr::get_default_resource());
+    if (line::cut_into_messages(repaired, limits) != line::cut_into_messages(repaired, limits, line::CutSearch::Walking)) {
+        return "the search for where messages end finds what walking finds";
+    }
     ShownText repaired_shown;
     bool unshown_text = false;
     for (const Item& item : repaired.items) {

@@ -30,11 +30,13 @@ public:
     // A text like `markup`, with links that LINE accepts, refuses or that
     // need repairs, custom emoji, long words and blank lines mixed in.
     std::string delivery(std::size_t max_pieces = 60) {
-        static constexpr std::array<std::string_view, 16> PIECES{
+        static constexpr std::array<std::string_view, 22> PIECES{
             "[a b](https://e.com/x)", "[](https://e.com)", "![😀](tg://emoji?id=1)", "[c](tg://resolve?domain=d)",
             "[é](http://e/é\\)",      "[ ](u)",             "!",                        "\n\n",
             "wordwordword",           " ",                  "👍🏽",                       "🇯🇵",
-            "*b _i_ b*",              "`c`",                "\n```\ncode\n```\n",   "e\u0301"};
+            "*b _i_ b*",              "`c`",                "\n```\ncode\n```\n",   "e\u0301",
+            " \u0301",               "\u0600 ",            "\u3000\n",                "日本語の文章です。",
+            "\r\n\r\n",           "\u2028"};
         std::string text;
         const std::size_t pieces = pick(max_pieces + 1);
         for (std::size_t i = 0; i < pieces; ++i) text += pick(3) == 0 ? PIECES[pick(PIECES.size())] : markup(3);
