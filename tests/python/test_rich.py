@@ -88,7 +88,7 @@ class Shown:
                 self.buttons.append(("uri", label_of(label, button["url"]), button["url"]))
         elif button.get("copy_text") is not None:
             copied = button["copy_text"]["text"]
-            if len(copied.encode("utf-16-le")) <= 2000:
+            if copied and (label.strip() or copied.strip()) and len(copied.encode("utf-16-le")) <= 2000:
                 self.buttons.append(("clipboard", label_of(label, copied), copied))
 
     def text(self, node, look, code=False, in_link=False):
@@ -317,7 +317,7 @@ class Generator:
         if kind == "url":
             button["url"] = "https://example.com/b" + str(rng.randint(0, 9))
         elif kind == "copy":
-            button["copy_text"] = {"text": self.words()}
+            button["copy_text"] = {"text": self.words() if rng.random() < 0.8 else rng.choice(["", " "])}
         elif kind == "long_copy":
             button["copy_text"] = {"text": "c" * rng.choice([1000, 1001])}
         else:
@@ -532,6 +532,7 @@ def test_dividers_buttons_maps_and_direction():
         {"type": "buttons", "buttons": [
             {"text": "Go", "url": "https://example.com/go"}, {"text": "cb", "callback_data": "x"},
             {"text": "Copy", "copy_text": {"text": "code 42"}}, {"text": "Too long", "copy_text": {"text": "c" * 1001}},
+            {"text": "", "copy_text": {"text": ""}}, {"text": " ", "copy_text": {"text": " "}},
             {"text": "", "url": "https://example.com/blank"}]}]}
     [part] = deliver(message, DEFAULT)
     assert part["contents"]["direction"] == "rtl"
