@@ -55,18 +55,19 @@ def test_relay_example_pushes_every_part_five_to_a_request():
     assert relay.push_requests("U0123", "") == []
 
 
-def test_relay_example_relays_rich_messages_from_either_client(monkeypatch):
+ROWS = [[{"text": f"row {i}", "align": "left", "valign": "top"}] for i in range(400)]
+RICH_UPDATE = {"message_id": 1, "date": 0, "chat": {"id": 1, "type": "private"}, "rich_message": {"blocks": [
+    {"type": "heading", "text": "Results", "size": 1}, {"type": "table", "cells": ROWS},
+    {"type": "buttons", "buttons": [{"text": "More", "url": "https://example.com"}]}]}}
+
+
+def test_relay_example_relays_python_telegram_bots_rich_messages(monkeypatch):
     import asyncio
     from types import SimpleNamespace
 
     ptb = pytest.importorskip("telegram")
-    aiogram_message = pytest.importorskip("aiogram.types").Message
     relay = relay_example()
-    rows = [[{"text": f"row {i}", "align": "left", "valign": "top"}] for i in range(400)]
-    rich = {"blocks": [{"type": "heading", "text": "Results", "size": 1}, {"type": "table", "cells": rows},
-                       {"type": "buttons", "buttons": [{"text": "More", "url": "https://example.com"}]}]}
-    update = {"message_id": 1, "date": 0, "chat": {"id": 1, "type": "private"}, "rich_message": rich}
-    expected = [json.loads(part) for part in telegram.split_rich(rich)]
+    expected = [json.loads(part) for part in telegram.split_rich(RICH_UPDATE["rich_message"])]
     assert len(expected) > 1
 
     pushed = []
@@ -76,8 +77,13 @@ def test_relay_example_relays_rich_messages_from_either_client(monkeypatch):
 
     context = SimpleNamespace(bot_data={"line_api": SimpleNamespace(push_message=push_message)})
     monkeypatch.setenv("LINE_TO", "U0123")
-    asyncio.run(relay.relay(ptb.Update(1, message=ptb.Message.de_json(update, None)), context))
+    asyncio.run(relay.relay(ptb.Update(1, message=ptb.Message.de_json(RICH_UPDATE, None)), context))
     assert pushed == expected
-    assert relay.rich_message_of(aiogram_message.model_validate(update)) is not None
-    requests = relay.push_requests("U0123", "", rich_message=relay.rich_message_of(aiogram_message.model_validate(update)))
-    assert [message.to_dict() for request in requests for message in request.messages] == expected
+
+
+def test_relay_example_finds_aiograms_rich_message():
+    message = pytest.importorskip("aiogram.types").Message.model_validate(RICH_UPDATE)
+    relay = relay_example()
+    requests = relay.push_requests("U0123", "", rich_message=relay.rich_message_of(message))
+    sent = [message.to_dict() for request in requests for message in request.messages]
+    assert sent == [json.loads(part) for part in telegram.split_rich(RICH_UPDATE["rich_message"])]

@@ -15,7 +15,6 @@ import pytest
 from quenra import LineLimits, check, telegram
 
 messaging = pytest.importorskip("linebot.v3.messaging")
-aiogram_types = pytest.importorskip("aiogram.types")
 
 SMALL = LineLimits(alt_text=40, bubble_bytes=2100)
 DEFAULT = LineLimits()
@@ -229,13 +228,10 @@ def deliver(message, limits):
     return [json.loads(part) for part in parts]
 
 
-def assert_delivers(message, limits, as_given=None):
-    """`message` (a dict) delivered whole and in order, `as_given` (the same
-    message in another form) delivered alike."""
+def assert_delivers(message, limits):
+    """`message` (a dict) delivered whole and in order."""
     expected = Shown(message)
     parts = deliver(message, limits)
-    if as_given is not None:
-        assert [json.loads(p) for p in telegram.split_rich(as_given, limits=limits)] == parts
     whole = telegram.convert_rich(message, limits=limits)
     if check(whole, limits) == []:
         assert parts == [json.loads(whole)]
@@ -406,9 +402,17 @@ class Generator:
 
 @pytest.mark.parametrize("limits", [DEFAULT, SMALL], ids=["line", "small"])
 @pytest.mark.parametrize("seed", range(60))
-def test_generated_messages_show_whole_as_dicts_and_aiogram_objects(seed, limits):
+def test_generated_messages_show_whole(seed, limits):
+    assert_delivers(Generator(seed, size=1 + seed % 3).message(), limits)
+
+
+@pytest.mark.parametrize("seed", range(60))
+def test_aiogram_models_convert_as_their_dicts(seed):
+    models = pytest.importorskip("aiogram.types")
     message = Generator(seed, size=1 + seed % 3).message()
-    assert_delivers(message, limits, aiogram_types.RichMessage.model_validate(message))
+    for limits in (DEFAULT, SMALL):
+        as_model = telegram.split_rich(models.RichMessage.model_validate(message), limits=limits)
+        assert as_model == telegram.split_rich(message, limits=limits)
 
 
 @pytest.mark.parametrize("seed", range(20))
@@ -674,12 +678,15 @@ def test_a_table_cut_between_rows_repeats_its_header_rows():
 
 # --- The clients' forms ---------------------------------------------------------------
 
+UPDATE = {"message_id": 1, "date": 0, "chat": {"id": 1, "type": "private"}, "rich_message": Generator(3).message()}
+
+
 def test_python_telegram_bot_keeps_a_rich_message_as_a_dict():
-    ptb = pytest.importorskip("telegram")
-    rich = Generator(3).message()
-    update = {"message_id": 1, "date": 0, "chat": {"id": 1, "type": "private"}, "rich_message": rich}
-    message = ptb.Message.de_json(update, None)
+    message = pytest.importorskip("telegram").Message.de_json(UPDATE, None)
     assert isinstance(message.api_kwargs["rich_message"], dict)
-    assert telegram.split_rich(message.api_kwargs["rich_message"]) == telegram.split_rich(rich)
-    via_aiogram = aiogram_types.Message.model_validate(update)
-    assert telegram.split_rich(via_aiogram.rich_message) == telegram.split_rich(rich)
+    assert telegram.split_rich(message.api_kwargs["rich_message"]) == telegram.split_rich(UPDATE["rich_message"])
+
+
+def test_aiogram_reads_a_rich_message_into_its_models():
+    message = pytest.importorskip("aiogram.types").Message.model_validate(UPDATE)
+    assert telegram.split_rich(message.rich_message) == telegram.split_rich(UPDATE["rich_message"])
