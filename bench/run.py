@@ -21,7 +21,9 @@ scaling benchmark first. Sections:
    large inputs;
 10. LINE's languages at every size (bench/languages.py): nanoseconds per byte
    of quenra, split and telegram.split from one message to 1 MiB, and the
-   fresh pages each call takes.
+   fresh pages each call takes;
+11. rich messages: the corpus's messages as rich messages (paragraph blocks of
+   rich text) against the same text and entities, and their scaling.
 """
 
 from __future__ import annotations
@@ -401,6 +403,78 @@ def telegram_layer(table: Table, messages: list[str]) -> None:
         )
 
 
+# Rich text for entities: the types that rich text has under another name,
+# and those whose text shows alone.
+RICH_TYPES = {"bold": "bold", "italic": "italic", "underline": "underline", "strikethrough": "strikethrough",
+              "spoiler": "spoiler", "code": "code", "pre": "code", "text_link": "url"}
+
+
+def utf16_length(text: str) -> int:
+    return len(text.encode("utf-16-le")) // 2
+
+
+def rich_text(units: bytes, entities: list, start: int, end: int) -> list:
+    """The rich text of UTF-16 units [start, end) of a text (as UTF-16-LE
+    bytes) with `entities`, nested properly and sorted, that lie within it."""
+    out, at, i = [], start, 0
+    while i < len(entities):
+        entity = entities[i]
+        stop = entity.offset + entity.length
+        j = i + 1
+        while j < len(entities) and entities[j].offset < stop:
+            j += 1
+        if entity.offset > at:
+            out.append(units[2 * at : 2 * entity.offset].decode("utf-16-le"))
+        inner = rich_text(units, entities[i + 1 : j], entity.offset, stop)
+        kind = RICH_TYPES.get(entity.type)
+        out.append({"type": kind, "text": inner, **({"url": entity.url} if kind == "url" else {})} if kind else inner)
+        at, i = stop, j
+    if at < end:
+        out.append(units[2 * at : 2 * end].decode("utf-16-le"))
+    return out
+
+
+def as_rich_message(text: str, entities: list) -> dict:
+    """A message's paragraphs as paragraph blocks, its entities as their rich text."""
+    units, blocks, start = text.encode("utf-16-le"), [], 0
+    ordered = sorted(entities, key=lambda e: (e.offset, -e.length))
+    for paragraph in text.split("\n\n"):
+        end = start + utf16_length(paragraph)
+        inside = [telegram.Entity(e.type, max(e.offset, start), min(e.offset + e.length, end) - max(e.offset, start),
+                                  url=e.url) for e in ordered if e.offset < end and e.offset + e.length > start]
+        blocks.append({"type": "paragraph", "text": rich_text(units, inside, start, end)})
+        start = end + 2
+    return {"blocks": blocks}
+
+
+def rich_messages(table: Table, messages: list[str]) -> None:
+    table.section("11. Rich messages: the corpus as paragraph blocks of rich text, and their scaling")
+    stored = [telegram.parse(m) for m in messages]
+    rich = [as_rich_message(text, entities) for text, entities in stored]
+    shown = sum(len(text.encode()) for text, _ in stored)
+    as_rich = best_seconds(lambda: [telegram.split_rich(r) for r in rich])
+    as_entities = best_seconds(lambda: [telegram.split(text, entities) for text, entities in stored])
+    table.add(
+        "telegram.split_rich(message) / telegram.split(text, entities), per corpus message",
+        f"{as_rich / as_entities:.2f}x",
+        f"split_rich {shown / as_rich / 1e6:.1f} MB/s of shown text ({as_rich / len(rich) * 1e9:.0f} ns per message), "
+        f"split {shown / as_entities / 1e6:.1f} MB/s",
+    )
+    blocks = [block for message in rich for block in message["blocks"]]
+    block_bytes = shown / len(blocks)
+    rates = []
+    for size in (64 << 10, 256 << 10, 1 << 20):
+        message = {"blocks": (blocks * (int(size / shown) + 1))[: int(size / block_bytes)]}
+        took = best_seconds(lambda: telegram.split_rich(message), rounds=3)
+        rates.append((size, len(message["blocks"]), took))
+    table.add(
+        "split_rich of 64 KiB, 256 KiB and 1 MiB of paragraph blocks",
+        ", ".join(f"{size / took / 1e6:.1f} MB/s" for size, _, took in rates),
+        f"linear: the same MB/s at each size; {rates[-1][1]:,} blocks, {rates[-1][2] * 1e3:.0f} ms at 1 MiB; "
+        f"4x blocks: {' / '.join(f'{b[2] / a[2]:.1f}x' for a, b in zip(rates, rates[1:]))}",
+    )
+
+
 def callgrind_instructions(binary: Path, family: str, argument: str, rounds: int) -> tuple[int, dict]:
     done = subprocess.run(
         ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", str(binary), "--convert", family, argument,
@@ -454,6 +528,7 @@ def main() -> None:
     memory(table, messages)
     delivery(table, messages, big, ours)
     telegram_layer(table, messages)
+    rich_messages(table, messages)
     if results:
         split_scaling(table, results)
         instructions(table, args.scaling_binary, [f for f in results if not f.startswith("delivery: ")])

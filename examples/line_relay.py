@@ -27,28 +27,43 @@ from quenra import telegram
 MESSAGES_PER_REQUEST = 5
 
 
-def push_requests(to: str, text: str, entities: object = None) -> list[PushMessageRequest]:
-    """The requests that deliver a Telegram message's text and entities to `to`, in reading order."""
-    messages = [FlexMessage.from_json(part) for part in telegram.split(text, entities)]
+def push_requests(to: str, text: str, entities: object = None, rich_message: object = None) -> list[PushMessageRequest]:
+    """The requests that deliver a Telegram message to `to`, in reading order:
+    its rich message when it has one, else its text and entities."""
+    parts = telegram.split_rich(rich_message) if rich_message is not None else telegram.split(text, entities)
+    messages = [FlexMessage.from_json(part) for part in parts]
     return [
         PushMessageRequest(to=to, messages=messages[start : start + MESSAGES_PER_REQUEST])
         for start in range(0, len(messages), MESSAGES_PER_REQUEST)
     ]
 
 
+def rich_message_of(message: object) -> object:
+    """A message's rich message (Bot API 10.1), or None: aiogram's
+    message.rich_message, or the dict that python-telegram-bot keeps in
+    api_kwargs until it knows the field."""
+    rich_message = getattr(message, "rich_message", None)
+    if rich_message is None:
+        rich_message = getattr(message, "api_kwargs", {}).get("rich_message")
+    return rich_message
+
+
 async def relay(update: Update, context: ContextTypes.DEFAULT_TYPE) -> None:
     message = update.effective_message
     if message is None:
         return
-    # The text and its entities as Telegram stores them, or a photo's or
-    # file's caption and its entities; a sticker has neither and gives no
-    # request.
-    if message.text:
+    # A rich message, which has no text; else the text and its entities as
+    # Telegram stores them, or a photo's or file's caption and its entities;
+    # a sticker has none of them and gives no request.
+    rich_message = rich_message_of(message)
+    if rich_message is not None:
+        text, entities = "", None
+    elif message.text:
         text, entities = message.text, message.entities
     else:
         text, entities = message.caption or "", message.caption_entities
     line_api: AsyncMessagingApi = context.bot_data["line_api"]
-    for request in push_requests(os.environ["LINE_TO"], text, entities):
+    for request in push_requests(os.environ["LINE_TO"], text, entities, rich_message):
         await line_api.push_message(request)
 
 

@@ -124,6 +124,9 @@ struct Frame {
     // header_end), none when equal.
     std::uint32_t header_begin = 0;
     std::uint32_t header_end = 0;
+    // A box left unwritten, its components written into the box around it:
+    // boxes nested too deep for a message of the limits to hold them.
+    bool flattened = false;
 };
 
 // Characters a document refers to: a stretch of its text, of its own

@@ -88,7 +88,7 @@ public:
 
     void open(std::uint32_t frame) {
         push(frame);
-        if (frame_of(frame).box.shown_empty) write_pending();
+        if (frame_of(frame).box.shown_empty && !frame_of(frame).flattened) write_pending();
     }
     void close() {
         if (depth_ == 0) fail("a frame is closed that is not open");
@@ -143,7 +143,7 @@ private:
             body_ = true;
         }
         for (Entry& entry : std::span(stack_).first(depth_)) {
-            if (entry.written) continue;
+            if (entry.written || frame_of(entry.frame).flattened) continue;
             entry.written = true;
             each([&](auto& out) { out.begin_frame(frame_of(entry.frame)); });
         }

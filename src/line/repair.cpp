@@ -2,6 +2,7 @@
 
 #include "flex/write.hpp"
 #include "line/uri.hpp"
+#include "text/unicode.hpp"
 #include "text/utf8.hpp"
 
 namespace quenra::line {
@@ -29,8 +30,11 @@ std::optional<ButtonText> RepairedLinks::standalone_button(Document& document, c
 std::optional<ButtonText> RepairedLinks::lone_button(Document& document, std::string_view label,
                                                      std::string_view target, bool copies) const {
     if (copies) {
-        // A text cut short would copy something else.
-        if (utf16_length(target) > limits_.clipboard_text) return std::nullopt;
+        // A text cut short would copy something else; an empty one copies
+        // nothing, and a blank one under a blank label leaves no label.
+        if (target.empty() || (is_blank(label) && is_blank(target)) || utf16_length(target) > limits_.clipboard_text) {
+            return std::nullopt;
+        }
         return repaired_button(document, label, target, true);
     }
     const auto uri = repair_uri(target, limits_);

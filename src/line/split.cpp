@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +46,12 @@ std::size_t message_size(Tell&& tell) {
 // writer writes it.
 struct BubbleSizes {
     std::size_t bubble = message_size([](auto&) {});
+    // What reading right to left adds to it.
+    std::size_t right_to_left = bubble_size([](auto& writer) {
+                                    writer.begin_message({}, true);
+                                    writer.end_message();
+                                }) -
+                                bubble;
     std::size_t body = message_size([](auto& writer) {
                            writer.begin_box(Box::Body);
                            writer.end_box(Box::Body);
@@ -107,7 +115,9 @@ using OpenFrames = std::vector<std::uint32_t>;
 class PartMeter {
 public:
     PartMeter(const Document& document, const LineLimits& limits, const OpenFrames& open)
-        : document_(document), limits_(limits), bytes_(bubble_sizes().bubble) {
+        : document_(document),
+          limits_(limits),
+          bytes_(bubble_sizes().bubble + (document.right_to_left ? bubble_sizes().right_to_left : 0)) {
         for (const std::uint32_t frame : open) stack_.push_back({frame, false, 0});
     }
 
@@ -118,7 +128,7 @@ public:
     void open(std::uint32_t frame) {
         stack_.push_back({frame, false, 0});
         last_shown_ = nullptr;
-        if (document_.frames[frame].box.shown_empty) write_pending();
+        if (document_.frames[frame].box.shown_empty && !document_.frames[frame].flattened) write_pending();
     }
     void close() {
         if (!stack_.empty()) stack_.pop_back();
@@ -179,8 +189,13 @@ private:
 
     static std::size_t comma(std::size_t before) noexcept { return before > 0 ? 1 : 0; }
 
-    // The components (or spans) of what is open innermost.
-    std::size_t& children() noexcept { return stack_.empty() ? body_children_ : stack_.back().children; }
+    // The components (or spans) of what is open and written innermost.
+    std::size_t& children() noexcept {
+        for (auto entry = stack_.rbegin(); entry != stack_.rend(); ++entry) {
+            if (!document_.frames[entry->frame].flattened) return entry->children;
+        }
+        return body_children_;
+    }
 
     // Writes the body and the frames open that are not written yet.
     void write_pending() {
@@ -190,6 +205,7 @@ private:
         }
         std::size_t* parent = &body_children_;
         for (Entry& entry : stack_) {
+            if (document_.frames[entry.frame].flattened) continue;
             if (!entry.written) {
                 const Frame& frame = document_.frames[entry.frame];
                 bytes_ += bubble_sizes().frame(frame) + comma(*parent);
@@ -329,12 +345,18 @@ public:
         while (start.item < items().size()) {
             const Cut cut = message_end(start, open, header);
             if (shows_anything(start, cut.place)) out.push_back(part(start, cut.place, open, header));
-            const Place next = skip_white_space(cut.place);
+            Place next = skip_white_space(cut.place);
+            if (cut.between_blocks) next = block_start(cut.place, next);
             advance(open, start, next);
             header = cut.between_blocks ? header_before(next, open) : std::nullopt;
             start = next;
         }
         return out;
+    }
+
+    // True when one message holds the whole document.
+    bool fits_whole() const {
+        return message_end(Place{}, {}, std::nullopt).place == Place{items().size(), 0};
     }
 
 private:
@@ -348,6 +370,18 @@ private:
             if (item.kind == Item::Kind::Open) open.push_back(item.index);
             if (item.kind == Item::Kind::Close && !open.empty()) open.pop_back();
         }
+    }
+
+    // Where the message after a cut between blocks at `cut` starts, given
+    // `next`, its first character: before the frames that open its block
+    // (a table's next row), past separators between blocks (a message
+    // starts with no divider).
+    Place block_start(Place cut, Place next) const {
+        while (next.offset == 0 && next.item < items().size() && items()[next.item].kind == Item::Kind::Separator) {
+            next = skip_white_space(Place{next.item + 1, 0});
+        }
+        while (next.offset == 0 && next.item > cut.item && items()[next.item - 1].kind == Item::Kind::Open) --next.item;
+        return next;
     }
 
     // The header rows to repeat atop a message that starts at `start`, where
@@ -810,6 +844,83 @@ private:
 
 }  // namespace
 
+// The document with its outermost boxes flattened where the boxes written
+// around some text take more of a message of `limits` than leaves room for
+// a text component in them: on every path the innermost boxes are kept, as
+// many as fit. Nothing when every box fits.
+std::optional<Document> flattened_to_fit(const Document& document, const LineLimits& limits) {
+    const BubbleSizes& sizes = bubble_sizes();
+    // Room for a text component, a span and a few characters.
+    constexpr std::size_t TEXT_ROOM = 512;
+    const std::size_t taken = sizes.bubble + sizes.right_to_left + sizes.body + TEXT_ROOM;
+    const std::size_t budget = limits.bubble_bytes > taken ? limits.bubble_bytes - taken : 0;
+    // Most documents nest too few boxes for the bytes of each to matter, and
+    // where one message holds the whole, no box is flattened.
+    static const std::size_t widest_box = sizes.frame(Frame{
+        Frame::Kind::Box, false, {},
+        BoxStyle{true, std::numeric_limits<std::int32_t>::max(), BoxStyle::Spacing::Medium, true, true,
+                 BoxStyle::Background::Quote, true, true, false},
+        0, 0}) + 1;
+    std::vector<bool> boxes;  // whether each frame open is a box
+    std::size_t depth = 0, deepest = 0;
+    for (const Item& item : document.items) {
+        if (item.kind == Item::Kind::Open) {
+            boxes.push_back(document.frames[item.index].kind == Frame::Kind::Box);
+            if (boxes.back()) ++depth;
+            deepest = std::max(deepest, depth);
+        } else if (item.kind == Item::Kind::Close && !boxes.empty()) {
+            if (boxes.back()) --depth;
+            boxes.pop_back();
+        }
+    }
+    if (deepest * widest_box <= budget || Cutter(document, limits, CutSearch::Fast).fits_whole()) return std::nullopt;
+    // The bytes of each box that is written (that shows something) and of
+    // the most that are written on a path down from it.
+    std::vector<std::size_t> below_box(document.frames.size(), 0);
+    struct Open {
+        std::uint32_t frame;
+        std::size_t below = 0;  // the most bytes of boxes on a path inside
+        bool shows = false;
+    };
+    std::vector<Open> open{{0, 0, false}};  // the body, then the frames open
+    for (const Item& item : document.items) {
+        if (item.kind == Item::Kind::Open) {
+            open.push_back({item.index, 0, document.frames[item.index].box.shown_empty});
+        } else if (item.kind == Item::Kind::Shown || item.kind == Item::Kind::Separator) {
+            open.back().shows |= item.kind == Item::Kind::Separator || document.size_of(item) > 0;
+        } else if (item.kind == Item::Kind::Close && open.size() > 1) {
+            const Open closed = open.back();
+            open.pop_back();
+            const Frame& frame = document.frames[closed.frame];
+            std::size_t bytes = closed.below;
+            if (closed.shows && frame.kind == Frame::Kind::Box) bytes += sizes.frame(frame) + 1;
+            if (frame.kind == Frame::Kind::Box) below_box[closed.frame] = bytes;
+            open.back().below = std::max(open.back().below, bytes);
+            open.back().shows |= closed.shows;
+        }
+    }
+    if (open.front().below <= budget) return std::nullopt;
+    std::optional<Document> flat(document);
+    std::vector<std::size_t> written{0};  // bytes of the boxes written around each place
+    for (const Item& item : document.items) {
+        if (item.kind == Item::Kind::Open) {
+            std::size_t around = written.back();
+            const Frame& frame = document.frames[item.index];
+            if (frame.kind == Frame::Kind::Box && below_box[item.index] > 0) {
+                if (around + below_box[item.index] > budget) {
+                    flat->frames[item.index].flattened = true;
+                } else {
+                    around += sizes.frame(frame) + 1;
+                }
+            }
+            written.push_back(around);
+        } else if (item.kind == Item::Kind::Close && written.size() > 1) {
+            written.pop_back();
+        }
+    }
+    return flat;
+}
+
 std::string labels_as_alt_text(const Document& document, Place begin, Place end, const LineLimits& limits) {
     std::string labels;
     message_detail::for_each_item(document, begin, end, [&](const Item& item, std::string_view) {
@@ -825,8 +936,10 @@ std::vector<Part> cut_into_parts(const Document& document, const LineLimits& lim
 }
 
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits, CutSearch search) {
+    const std::optional<Document> flat = flattened_to_fit(document, limits);
+    const Document& cut = flat ? *flat : document;
     StringWrite write;
-    for (const Part& part : cut_into_parts(document, limits, search)) write.part(document, part);
+    for (const Part& part : cut_into_parts(cut, limits, search)) write.part(cut, part);
     return std::move(write.messages);
 }
 

@@ -73,7 +73,13 @@ void tell_part(const Document& document, const Part& part, Outs&... outs) {
 std::vector<Part> cut_into_parts(const Document& document, const LineLimits& limits,
                                  CutSearch search = CutSearch::Fast);
 
-// The messages of those parts, as strings.
+// `document` with its outermost boxes flattened (left unwritten, their
+// components written into the box around them) where boxes nest deeper than
+// a message of `limits` can hold around text, when one message cannot hold
+// the whole; nothing when no box need be.
+std::optional<Document> flattened_to_fit(const Document& document, const LineLimits& limits);
+
+// The messages of those parts (flattened to fit), as strings.
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits,
                                            CutSearch search = CutSearch::Fast);
 
@@ -118,7 +124,9 @@ void write_parts(const R& reading, const LineLimits& limits, Document& given, co
                  Write& write) {
     using enum ProblemCode;
     const auto write_parts_of = [&](const Document& document) {
-        for (const Part& part : cut_into_parts(document, limits)) write.part(document, part);
+        const std::optional<Document> flat = flattened_to_fit(document, limits);
+        const Document& cut = flat ? *flat : document;
+        for (const Part& part : cut_into_parts(cut, limits)) write.part(cut, part);
     };
     if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(given, limits)) {
         given.erase_empty_spans();

@@ -293,7 +293,7 @@ private:
             return;
         }
         if (type == "anchor") return;
-        if (type == "button") return read_inline_button(node, context);
+        if (type == "button") return read_inline_button(node, context, depth);
         if (const auto uri = link_uri(node, type)) return read_link(node, *uri, context, depth);
         // Styles, and every other type with a text: its text.
         read_text_member_at(node, "text", styled(context, type), depth);
@@ -332,22 +332,23 @@ private:
     }
 
     // An inline button: its text as plain text, and its button.
-    void read_inline_button(const Node& node, const Context& context) {
+    void read_inline_button(const Node& node, const Context& context, std::size_t depth) {
         const Node button = node.member("button");
         if (!present(button)) return;
         with("button", [&] {
             expect(button, NodeKind::Object);
-            const std::string label = plain_text_of(button, "text");
+            const std::string label = plain_text_of(button, "text", depth + 1);
             show(label, context);
             add_button(button, label);
         });
     }
 
-    // The rich text of `object`'s member `name` as plain text.
-    std::string plain_text_of(const Node& object, std::string_view name) {
+    // The rich text of `object`'s member `name` as plain text, `depth` deep
+    // in the text around it: a button's text holds buttons too.
+    std::string plain_text_of(const Node& object, std::string_view name, std::size_t depth = 0) {
         const Node text = object.member(name);
         std::string out;
-        if (present(text)) with(name, [&] { append_plain_text(text, out, 0); });
+        if (present(text)) with(name, [&] { append_plain_text(text, out, depth); });
         return out;
     }
     void append_plain_text(const Node& node, std::string& out, std::size_t depth) {
@@ -374,7 +375,7 @@ private:
                 const Node button = node.member("button");
                 if (present(button)) with("button", [&] {
                         expect(button, NodeKind::Object);
-                        out.append(plain_text_of(button, "text"));
+                        out.append(plain_text_of(button, "text", depth + 1));
                     });
             } else if (const Node text = node.member("text"); present(text)) {
                 with("text", [&] { append_plain_text(text, out, depth + 1); });

@@ -68,7 +68,7 @@ auto with_reading(std::string_view json, bool decorate_links, Deliver&& deliver)
     auto parse = [&](rapidjson::Document& handler) {
         line::DepthLimited limited(handler, MAX_JSON_DEPTH);
         const bool parsed =
-            !reader.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag>(stream, limited).IsError();
+            !reader.Parse<rapidjson::kParseIterativeFlag>(stream, limited).IsError();
         too_deep = limited.too_deep();
         return parsed;
     };

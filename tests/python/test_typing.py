@@ -24,6 +24,8 @@ text, entities = telegram.parse("*Hi*")
 first: telegram.Entity = entities[0]
 messages: list[str] = telegram.split(text, entities, limits=limits)
 one: str = telegram.convert(text, [{"type": "bold", "offset": 0, "length": 2}])
+rich: list[str] = telegram.split_rich({"blocks": [{"type": "paragraph", "text": "Hi"}]}, limits=limits)
+whole: str = telegram.convert_rich({"blocks": []}, decorate_links=False)
 """
 
 
