@@ -4,8 +4,12 @@
 #pragma once
 
 #include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace quenra::line {
 
@@ -55,5 +59,31 @@ private:
     unsigned depth_ = 0;
     bool too_deep_ = false;
 };
+
+// Parses `stream` into `document` with RapidJSON's `flags` and its iterative
+// parser, no deeper than `max_depth`. Returns nothing when it parsed, or why
+// it did not, naming the offset ("invalid JSON at offset ...", or "JSON
+// nested more than ... levels deep at offset ..." followed by
+// `too_deep_reason`).
+template <unsigned flags, class Stream>
+std::optional<std::string> parse_within_depth(rapidjson::Document& document, Stream& stream, unsigned max_depth,
+                                              std::string_view too_deep_reason = {}) {
+    rapidjson::Reader reader;
+    bool too_deep = false;
+    auto parse = [&](rapidjson::Document& handler) {
+        DepthLimited limited(handler, max_depth);
+        const bool parsed = !reader.Parse<flags | rapidjson::kParseIterativeFlag>(stream, limited).IsError();
+        too_deep = limited.too_deep();
+        return parsed;
+    };
+    document.Populate(parse);
+    if (!reader.HasParseError()) return std::nullopt;
+    const std::string offset = std::to_string(reader.GetErrorOffset());
+    if (too_deep) {
+        return "JSON nested more than " + std::to_string(max_depth) + " levels deep at offset " + offset +
+               std::string(too_deep_reason);
+    }
+    return "invalid JSON at offset " + offset + ": " + rapidjson::GetParseError_En(reader.GetParseErrorCode());
+}
 
 }  // namespace quenra::line

@@ -1,7 +1,6 @@
 #include "line/read_json.hpp"
 
 #include <rapidjson/document.h>
-#include <rapidjson/error/en.h>
 
 #include "line/json_depth.hpp"
 
@@ -297,24 +296,9 @@ ReadResult read_message(std::string_view json, ProblemFinder& out) {
     rapidjson::MemoryPoolAllocator<> allocator(nodes, sizeof nodes);
     rapidjson::Document document(&allocator);
     rapidjson::InsituStringStream stream(text.data());
-    rapidjson::Reader reader;
-    bool too_deep = false;
-    const auto parse = [&](rapidjson::Document& handler) {
-        DepthLimited limited(handler, MAX_DEPTH);
-        const bool parsed = !reader.Parse<rapidjson::kParseInsituFlag | rapidjson::kParseIterativeFlag>(stream, limited)
-                                 .IsError();
-        too_deep = limited.too_deep();
-        return parsed;
-    };
-    document.Populate(parse);
-    if (reader.HasParseError()) {
-        const std::string offset = std::to_string(reader.GetErrorOffset());
-        if (too_deep) {
-            return {std::nullopt, "JSON nested more than " + std::to_string(MAX_DEPTH) + " levels deep at offset " +
-                                      offset + ", deeper than any Flex message of this shape"};
-        }
-        return {std::nullopt,
-                "invalid JSON at offset " + offset + ": " + rapidjson::GetParseError_En(reader.GetParseErrorCode())};
+    if (auto failure = parse_within_depth<rapidjson::kParseInsituFlag>(
+            document, stream, MAX_DEPTH, ", deeper than any Flex message of this shape")) {
+        return {std::nullopt, std::move(*failure)};
     }
     try {
         return {read_whole(document, out), {}};

@@ -1,7 +1,6 @@
 // Rich messages given as JSON text: the nodes of a RapidJSON document.
 #include <rapidjson/document.h>
 #include <rapidjson/encodedstream.h>
-#include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
 
 #include <quenra/telegram.hpp>
@@ -61,26 +60,10 @@ constexpr unsigned MAX_JSON_DEPTH = 256;
 template <class Deliver>
 auto with_reading(std::string_view json, bool decorate_links, Deliver&& deliver) {
     rapidjson::Document document;
-    rapidjson::Reader reader;
     rapidjson::MemoryStream bytes(json.data(), json.size());
     rapidjson::EncodedInputStream<rapidjson::UTF8<>, rapidjson::MemoryStream> stream(bytes);
-    bool too_deep = false;
-    auto parse = [&](rapidjson::Document& handler) {
-        line::DepthLimited limited(handler, MAX_JSON_DEPTH);
-        const bool parsed =
-            !reader.Parse<rapidjson::kParseIterativeFlag>(stream, limited).IsError();
-        too_deep = limited.too_deep();
-        return parsed;
-    };
-    document.Populate(parse);
-    if (reader.HasParseError()) {
-        const std::string offset = std::to_string(reader.GetErrorOffset());
-        if (too_deep) {
-            throw InvalidRichMessage("JSON nested more than " + std::to_string(MAX_JSON_DEPTH) +
-                                     " levels deep at offset " + offset);
-        }
-        throw InvalidRichMessage("invalid JSON at offset " + offset + ": " +
-                                 rapidjson::GetParseError_En(reader.GetParseErrorCode()));
+    if (auto failure = line::parse_within_depth<rapidjson::kParseDefaultFlags>(document, stream, MAX_JSON_DEPTH)) {
+        throw InvalidRichMessage(std::move(*failure));
     }
     const JsonNode root(&document);
     return deliver(RichReading<JsonNode>{root, decorate_links, json.size()});
