@@ -85,6 +85,9 @@ const std::vector<quenra::testing::HostileFamily>& delivery_families() {
         {"digest lines", "[Story](https://e.com/s)\n", ""},
         {"blank lines", "\n\n", "x"},
         {"paragraphs", "Lorem ipsum dolor sit amet, consectetur.\n\n", ""},
+        // Multibyte plain text, cut without white space or between sentences.
+        {"Japanese plain text", "今日は良い天気ですね。明日も晴れるでしょう。", ""},
+        {"Thai plain text", "วันนี้อากาศดีมาก พรุ่งนี้ก็จะดีเหมือนกัน ", ""},
     };
     return families;
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -47,7 +48,9 @@ concept RichNode = requires(const N& node, std::string_view name, std::size_t in
 
 namespace rich_detail {
 
-// Telegram's own limits on what it sends, beyond which a message is refused.
+// Telegram's own limits on what it sends, beyond which a message is refused,
+// and a bound of this reader's own on nesting rich text (far beyond what any
+// message needs), so that no input exhausts the stack.
 inline constexpr std::size_t MAX_BLOCK_DEPTH = 16;
 inline constexpr std::size_t MAX_TEXT_DEPTH = 32;
 inline constexpr std::int64_t MAX_COLUMNS = 20;
@@ -237,7 +240,7 @@ private:
     }
 
     void read_text(const Node& node, const Context& context, std::size_t depth) {
-        if (depth > rich_detail::MAX_TEXT_DEPTH) path_.refuse("nests text deeper than Telegram allows");
+        if (depth > rich_detail::MAX_TEXT_DEPTH) path_.refuse("nests text deeper than 32 levels");
         switch (node.kind()) {
         case NodeKind::String:
             return show(node.text(), context);
@@ -352,7 +355,7 @@ private:
         return out;
     }
     void append_plain_text(const Node& node, std::string& out, std::size_t depth) {
-        if (depth > rich_detail::MAX_TEXT_DEPTH) path_.refuse("nests text deeper than Telegram allows");
+        if (depth > rich_detail::MAX_TEXT_DEPTH) path_.refuse("nests text deeper than 32 levels");
         switch (node.kind()) {
         case NodeKind::String:
             out.append(node.text());
@@ -596,10 +599,14 @@ private:
         std::optional<std::string> latitude, longitude;
         if (const auto location = optional_member(block, "location", NodeKind::Object)) {
             with("location", [&] {
-                if (const auto node = optional_member(*location, "latitude", NodeKind::Number)) {
+                // A coordinate that is no finite number (NaN or infinity,
+                // from Python) makes no place to open.
+                if (const auto node = optional_member(*location, "latitude", NodeKind::Number);
+                    node && std::isfinite(node->number())) {
                     latitude = rich_detail::number_text(node->number());
                 }
-                if (const auto node = optional_member(*location, "longitude", NodeKind::Number)) {
+                if (const auto node = optional_member(*location, "longitude", NodeKind::Number);
+                    node && std::isfinite(node->number())) {
                     longitude = rich_detail::number_text(node->number());
                 }
             });

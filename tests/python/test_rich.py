@@ -8,6 +8,7 @@ its body shows, every part accepted by `check` and by LINE's SDK.
 """
 
 import json
+import math
 import random
 
 import pytest
@@ -548,6 +549,9 @@ def test_dividers_buttons_maps_and_direction():
     assert part["altText"] == "p\n📍 Map"
     only_buttons = {"blocks": message["blocks"][3:]}
     assert [p["altText"] for p in deliver(only_buttons, DEFAULT)] == ["Go\nCopy\nhttps://example.com/blank"]
+    for nowhere in (math.nan, math.inf):  # no place to open
+        [part] = deliver({"blocks": [{"type": "map", "location": {"latitude": nowhere, "longitude": 1.0}}]}, DEFAULT)
+        assert "footer" not in part["contents"]
 
 
 @pytest.mark.parametrize("rich, spans_wanted, buttons_wanted", [
