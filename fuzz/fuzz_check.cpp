@@ -32,7 +32,7 @@ void require(bool condition, const char* what) {
 const std::set<std::string, std::less<>> CODES{
     "alt_text_empty", "alt_text_too_long", "bubble_empty", "bubble_too_large", "box_empty",  "text_without_spans",
     "span_empty",     "label_empty",       "label_too_long", "uri_scheme",    "uri_characters", "uri_too_long",
-    "clipboard_text_too_long",
+    "clipboard_text_empty", "clipboard_text_too_long",
 };
 
 // The problems, or nothing when the text is unreadable.

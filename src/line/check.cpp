@@ -50,10 +50,10 @@ std::size_t units_up_to(std::string_view text, std::size_t limit) noexcept {
 
 }  // namespace
 
-constexpr std::array<std::string_view, 13> CODE_NAMES{
+constexpr std::array<std::string_view, 14> CODE_NAMES{
     "alt_text_empty", "alt_text_too_long", "bubble_empty",   "bubble_too_large", "box_empty",
     "text_without_spans", "span_empty",    "label_empty",    "label_too_long",   "uri_scheme",
-    "uri_characters", "uri_too_long",      "clipboard_text_too_long",
+    "uri_characters", "uri_too_long",      "clipboard_text_empty", "clipboard_text_too_long",
 };
 
 constexpr std::uint32_t bit(ProblemCode code) noexcept { return std::uint32_t{1} << static_cast<unsigned>(code); }
@@ -152,8 +152,10 @@ void ProblemFinder::button(std::string_view label, std::string_view uri) {
 
 void ProblemFinder::clipboard(std::string_view label, std::string_view text) {
     check_label(label);
+    const auto path = [this] { return component_path() + "/action/clipboardText"; };
+    if (text.empty()) add(ProblemCode::ClipboardTextEmpty, path, [] { return std::string("the text to copy is empty"); });
     if (const std::size_t units = units_up_to(text, limits_.clipboard_text); units > limits_.clipboard_text) {
-        add(ProblemCode::ClipboardTextTooLong, [this] { return component_path() + "/action/clipboardText"; },
+        add(ProblemCode::ClipboardTextTooLong, path,
             [&] { return too_long("the text to copy", units, "UTF-16 code units", limits_.clipboard_text); });
     }
     ++next_[depth_];

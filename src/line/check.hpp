@@ -19,7 +19,8 @@ namespace quenra::line {
 // What LINE refuses in a message, as `check` names it (Problem::code).
 enum class ProblemCode : unsigned char {
     AltTextEmpty, AltTextTooLong, BubbleEmpty, BubbleTooLarge, BoxEmpty, TextWithoutSpans,
-    SpanEmpty, LabelEmpty, LabelTooLong, UriScheme, UriCharacters, UriTooLong, ClipboardTextTooLong,
+    SpanEmpty, LabelEmpty, LabelTooLong, UriScheme, UriCharacters, UriTooLong, ClipboardTextEmpty,
+    ClipboardTextTooLong,
 };
 
 // Finds what LINE refuses in a message as its parts are told (a MessageOut),

@@ -185,6 +185,8 @@ TEST(Check, NamesEachProblemAndWhere) {
         {"empty span", with(R"(,"body":{"type":"box","layout":"vertical","contents":[{"type":"text","wrap":true,"contents":[{"type":"span","text":"x"},{"type":"span","text":""}]}]})"),
          {"span_empty /contents/body/contents/0/contents/1/text"}},
         {"blank label", with(button(" \u3000", "tel:1")), {"label_empty /contents/footer/contents/0/action/label"}},
+        {"nothing to copy", with(R"(,"footer":{"type":"box","layout":"vertical","contents":[{"type":"button","action":{"type":"clipboard","label":"a","clipboardText":""}}]})"),
+         {"clipboard_text_empty /contents/footer/contents/0/action/clipboardText"}},
         {"long label", with(button(repeated("🇯🇵", 41), "line://x")), {"label_too_long /contents/footer/contents/0/action/label"}},
         {"scheme", with(button("a", "tg://user?id=1")), {"uri_scheme /contents/footer/contents/0/action/uri"}},
         {"no scheme", with(button("a", "e.com")), {"uri_scheme /contents/footer/contents/0/action/uri"}},
