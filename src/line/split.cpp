@@ -495,6 +495,7 @@ private:
     Cut cut_before(Place start, Place overflow) const {
         if (search_ == CutSearch::Fast) {
             if (const auto place = cut_in_ascii(start, overflow)) return Cut{*place};
+            if (const auto place = cut_without_white_space(start, overflow)) return Cut{*place};
         }
         if (search_ == CutSearch::Fast && !has_blocks_) {
             if (const auto place = cut_at_white_space(start, overflow)) return Cut{*place};
@@ -603,6 +604,41 @@ private:
         if (space) return Place{start.item, *space};
         if (last != from) return overflow;
         return normalized(Place{start.item, last + 1});
+    }
+
+    // The same for a message within one item that holds no white space up to
+    // the character at `overflow` (long texts in Japanese, Chinese or Thai
+    // often hold none): it ends at the last grapheme cluster boundary. The
+    // walk goes back from `overflow` to the last character after which the
+    // cluster state is that character's own (see settles_cluster_state),
+    // and reads on from there as the forward walk would. Nothing when the
+    // message is not such a one, or when no boundary follows that character.
+    std::optional<Place> cut_without_white_space(Place start, Place overflow) const {
+        const Item& item = items()[start.item];
+        if (start.item != overflow.item || (item.kind != Item::Kind::Shown && item.kind != Item::Kind::Hidden)) {
+            return std::nullopt;
+        }
+        const std::string_view text = characters(start.item);
+        const std::size_t end = overflow.offset + first_code_point(text.substr(overflow.offset)).length;
+        if (holds_white_space(text.substr(start.offset, end - start.offset))) return std::nullopt;
+        Place resume = start;
+        for (Back back = back_from(start, overflow); back.what == Back::What::Character;
+             back = back_from(start, back.place)) {
+            if (settles_cluster_state(back.value)) {
+                resume = back.place;
+                break;
+            }
+        }
+        GraphemeBreaks breaks;
+        std::optional<Place> last;
+        for (std::size_t offset = resume.offset; offset < end;) {
+            const CodePoint point = first_code_point(text.substr(offset));
+            if (breaks.boundary_before(point.value) && offset != resume.offset) last = Place{start.item, offset};
+            offset += point.length;
+        }
+        if (last) return last;
+        if (resume != start) return std::nullopt;
+        return overflow != start ? overflow : normalized(Place{start.item, end});
     }
 
     // Where the last white space of the ASCII `text` is, if it has any.

@@ -2,6 +2,9 @@
 
 #include <utf8proc.h>
 
+#include <array>
+#include <cstddef>
+
 #include "text/utf8.hpp"
 
 namespace quenra {
@@ -30,6 +33,81 @@ bool is_blank(std::string_view text) noexcept {
         text.remove_prefix(point.length);
     }
     return true;
+}
+
+namespace {
+
+// For each lead byte of two or three bytes (0xC2 to 0xEF) and the byte
+// after it, whether a white-space code point starts with the pair: made
+// once, from utf8proc, so that a text is searched a byte at a time.
+class WhiteSpacePairs {
+public:
+    WhiteSpacePairs() noexcept {
+        for (char32_t c = 0x80; c < 0x10000; ++c) {
+            if (!is_white_space_beyond_ascii(c)) continue;
+            const auto lead = c < 0x800 ? 0xC0 | c >> 6 : 0xE0 | c >> 12;
+            const auto next = c < 0x800 ? 0x80 | (c & 0x3F) : 0x80 | (c >> 6 & 0x3F);
+            marked_[index(static_cast<unsigned char>(lead), static_cast<unsigned char>(next))] = true;
+        }
+    }
+    // `lead` is 0xC2 to 0xEF.
+    bool may_start(unsigned char lead, unsigned char next) const noexcept {
+        return (next & 0xC0) == 0x80 && marked_[index(lead, next)];
+    }
+
+private:
+    static std::size_t index(unsigned char lead, unsigned char next) noexcept {
+        return static_cast<std::size_t>(lead - 0xC0) << 6 | (next & 0x3F);
+    }
+    std::array<bool, 48 * 64> marked_{};
+};
+
+}  // namespace
+
+bool holds_white_space(std::string_view text) noexcept {
+    static const WhiteSpacePairs pairs;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        // A byte below 0x80 is a character of its own; one of 0x80 to 0xBF
+        // starts none; a lead byte of two or three whose pair starts no white
+        // space is passed with the bytes that continue it. Any other is read
+        // as the walk reads it.
+        if (byte < 0x80) {
+            if (is_white_space(byte)) return true;
+            ++i;
+        } else if (byte < 0xC0) {
+            ++i;
+        } else if (byte >= 0xC2 && byte <= 0xEF && i + 1 < text.size() &&
+                   !pairs.may_start(byte, static_cast<unsigned char>(text[i + 1]))) {
+            i += 2;
+            if (byte >= 0xE0 && i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) ++i;
+        } else {
+            const CodePoint point = first_code_point(text.substr(i));
+            if (is_white_space(point.value)) return true;
+            i += point.length;
+        }
+    }
+    return false;
+}
+
+bool settles_cluster_state(char32_t code_point) noexcept {
+    switch (utf8proc_get_property(static_cast<utf8proc_int32_t>(code_point))->boundclass) {
+    case UTF8PROC_BOUNDCLASS_OTHER:
+    case UTF8PROC_BOUNDCLASS_CR:
+    case UTF8PROC_BOUNDCLASS_LF:
+    case UTF8PROC_BOUNDCLASS_CONTROL:
+    case UTF8PROC_BOUNDCLASS_L:
+    case UTF8PROC_BOUNDCLASS_V:
+    case UTF8PROC_BOUNDCLASS_T:
+    case UTF8PROC_BOUNDCLASS_LV:
+    case UTF8PROC_BOUNDCLASS_LVT:
+    case UTF8PROC_BOUNDCLASS_SPACINGMARK:
+    case UTF8PROC_BOUNDCLASS_PREPEND:
+    case UTF8PROC_BOUNDCLASS_EXTENDED_PICTOGRAPHIC:
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool joins_cluster(char32_t before, char32_t after) noexcept {

@@ -24,11 +24,20 @@ std::size_t blank_prefix_length(std::string_view text) noexcept;
 // True when `text` is empty or white space only.
 bool is_blank(std::string_view text) noexcept;
 
+// True when some character of `text` is white space.
+bool holds_white_space(std::string_view text) noexcept;
+
 // True when `after` continues the grapheme cluster of `before`, judged by
 // the pair alone: right where either is white space (a combining mark on a
 // space, LF after CR), since the rules that need more context than the pair
 // never join a white-space character.
 bool joins_cluster(char32_t before, char32_t after) noexcept;
+
+// True when whether a grapheme cluster boundary follows `code_point` turns
+// on the next code point alone, whatever came before: after any but an
+// Extend, a ZWJ or a regional indicator, which carry the state of an emoji
+// sequence or a flag's pair through them.
+bool settles_cluster_state(char32_t code_point) noexcept;
 
 // Walks grapheme cluster boundaries of one text or of several texts read as
 // one (the state carries over from one `boundary_before` to the next).

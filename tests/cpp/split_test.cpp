@@ -157,6 +157,28 @@ TEST(Split, PropertiesOverGeneratedTexts) {
     }
 }
 
+// Texts without white space, cut at grapheme cluster boundaries: scripts
+// whose clusters span several code points (Thai and Devanagari marks, Hangul
+// jamo, emoji sequences, flags, a prepended sign), a malformed byte, and a
+// few with white space (a line feed, U+3000, U+00A0), which walking must
+// then find.
+TEST(Split, CutsTextsWithoutWhiteSpaceWhereWalkingDoes) {
+    const std::vector<std::string> units{
+        "日本語", "。", "ภาษาไทย", "ที่", "กำ", "\u1100\u1161\u11A8", "한국어", "👨\u200D👩\u200D👧", "🇯🇵", "🇯",
+        "e\u0301", "\u0915\u094D\u0937", "\u0600" "1", "😀\U0001F3FB", "\u200D", "\u0301", "a", "\xff", "_", "\n", "\u3000", "\u00A0"};
+    testing::TextGenerator generator(20261210);
+    for (int i = 0; i < 1500; ++i) {
+        std::string text;
+        for (std::size_t n = 20 + generator.pick(300); n > 0; --n) {
+            const std::size_t unit = generator.pick(units.size() - (i % 4 == 0 ? 0 : 3));
+            text += units[unit];
+        }
+        LineLimits limits;
+        limits.alt_text = 2 + generator.pick(60);
+        ASSERT_EQ(testing::split_property_failure(text, {true, true}, limits), "") << quoted(text);
+    }
+}
+
 struct CheckCase {
     std::string name;
     std::string json;
