@@ -17,6 +17,7 @@
 #include "python/str_sink.hpp"
 #include "line/split.hpp"
 #include "telegram/document.hpp"
+#include "telegram/reading.hpp"
 #include "telegram/rich.hpp"
 
 namespace quenra::python {
@@ -377,7 +378,7 @@ PyObject* call_parse(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
         if (!mode) return raise(std::move(mode).take_error());
         telegram::FormattedText parsed;
         try {
-            parsed = telegram::parse(*text, *mode);
+            parsed = telegram::parse_well_formed(*text, *mode);  // a str's UTF-8 is well formed
         } catch (const telegram::ParseError& refused) {
             PyErr_SetString(telegram_class(parse_error_cache, "ParseError"), refused.what());
             return nullptr;

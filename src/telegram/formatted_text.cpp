@@ -205,6 +205,10 @@ std::optional<ParseMode> parse_mode_named(std::string_view name) noexcept {
 
 FormattedText parse(std::string_view text, ParseMode mode) {
     if (!is_well_formed(text)) throw ParseError("Strings must be encoded in UTF-8");
+    return parse_well_formed(text, mode);
+}
+
+FormattedText parse_well_formed(std::string_view text, ParseMode mode) {
     FormattedText formatted = read(text, mode);
     fix(formatted);
     return formatted;

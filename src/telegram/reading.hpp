@@ -150,4 +150,8 @@ FormattedText read_markdown_v2(std::string_view input);
 FormattedText read_html(std::string_view input);
 FormattedText read_markdown(std::string_view input);
 
+// `parse` of a text known to be UTF-8 (a Python str's, say), which it does
+// not check again.
+FormattedText parse_well_formed(std::string_view text, ParseMode mode);
+
 }  // namespace quenra::telegram
