@@ -972,10 +972,8 @@ std::vector<Part> cut_into_parts(const Document& document, const LineLimits& lim
 }
 
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits, CutSearch search) {
-    const std::optional<Document> flat = flattened_to_fit(document, limits);
-    const Document& cut = flat ? *flat : document;
     StringWrite write;
-    for (const Part& part : cut_into_parts(cut, limits, search)) write.part(cut, part);
+    write_cut(document, limits, write, search);
     return std::move(write.messages);
 }
 

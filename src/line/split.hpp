@@ -79,6 +79,15 @@ std::vector<Part> cut_into_parts(const Document& document, const LineLimits& lim
 // the whole; nothing when no box need be.
 std::optional<Document> flattened_to_fit(const Document& document, const LineLimits& limits);
 
+// Writes with `write` (see split_into) the parts that `document` is cut
+// into, its boxes flattened to fit first.
+template <class Write>
+void write_cut(const Document& document, const LineLimits& limits, Write& write, CutSearch search = CutSearch::Fast) {
+    const std::optional<Document> flat = flattened_to_fit(document, limits);
+    const Document& cut = flat ? *flat : document;
+    for (const Part& part : cut_into_parts(cut, limits, search)) write.part(cut, part);
+}
+
 // The messages of those parts (flattened to fit), as strings.
 std::vector<std::string> cut_into_messages(const Document& document, const LineLimits& limits,
                                            CutSearch search = CutSearch::Fast);
@@ -123,16 +132,11 @@ template <Reading R, class Write>
 void write_parts(const R& reading, const LineLimits& limits, Document& given, const ProblemFinder& problems,
                  Write& write) {
     using enum ProblemCode;
-    const auto write_parts_of = [&](const Document& document) {
-        const std::optional<Document> flat = flattened_to_fit(document, limits);
-        const Document& cut = flat ? *flat : document;
-        for (const Part& part : cut_into_parts(cut, limits)) write.part(cut, part);
-    };
     if (problems.finds_only(0, {AltTextTooLong, BubbleTooLarge, SpanEmpty}) && needs_no_repair(given, limits)) {
         given.erase_empty_spans();
-        return write_parts_of(given);
+        return write_cut(given, limits, write);
     }
-    write_parts_of(read_repaired(reading, limits, std::pmr::get_default_resource()));
+    write_cut(read_repaired(reading, limits, std::pmr::get_default_resource()), limits, write);
 }
 
 // Writes with `write` the messages of `reading` that LINE accepts: true when
