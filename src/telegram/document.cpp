@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "convert/build.hpp"
 #include "convert/walk.hpp"
-#include "line/repair.hpp"
-#include "telegram/entities.hpp"
+#include "telegram/links.hpp"
 #include "text/utf8.hpp"
 
 namespace quenra::telegram {
@@ -102,16 +99,11 @@ std::string link_uri(const EntityView& entity, EntityType type, std::string_view
     case EntityType::Url:
         return shown.find("://") == std::string_view::npos ? "http://" + std::string(shown) : std::string(shown);
     case EntityType::Mention:
-        return "https://t.me/" + std::string(shown.substr(shown.starts_with('@') ? 1 : 0));
-    case EntityType::PhoneNumber: {
-        std::string uri = "tel:";
-        for (const char c : shown) {
-            if ((c >= '0' && c <= '9') || (c == '+' && uri.size() == 4)) uri += c;
-        }
-        return uri;
-    }
+        return mention_uri(shown);
+    case EntityType::PhoneNumber:
+        return phone_uri(shown);
     default:
-        return "mailto:" + std::string(shown);
+        return email_uri(shown);
     }
 }
 

@@ -3,8 +3,10 @@
 // end tag of its own; character references decoded one level deep, in the
 // text and in quoted attribute values. An element makes its entity at its
 // end tag, and only when it holds some text.
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,12 +53,6 @@ constexpr std::array<bool, 256> ENDS_ATTRIBUTE_NAME = table_of("=>/\"'");
 // reference, and NUL, which Telegram takes for the text's end.
 constexpr std::array<bool, 256> ENDS_DOUBLE_QUOTED_RUN = table_of(std::string_view("\"&\0", 3));
 constexpr std::array<bool, 256> ENDS_SINGLE_QUOTED_RUN = table_of(std::string_view("'&\0", 3));
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = ascii_lower(c);
-    return out;
-}
 
 // A character reference read: the code point and the byte after it.
 struct Reference {
@@ -154,19 +150,22 @@ private:
         return static_cast<std::uint32_t>(is_ascii_digit(c) ? c - '0' : ascii_lower(c) - 'a' + 10);
     }
 
+    // Where a tag's name from `i` ends: at white space or ">".
+    std::size_t name_end(std::size_t i) const noexcept {
+        while (!is_space(byte(i)) && byte(i) != '>') ++i;
+        return i;
+    }
+
     // "<name", attributes, ">": opens an element.
     void start_tag() {
         const std::size_t begin = at_;
-        std::size_t i = begin + 1;
-        while (!is_space(byte(i)) && byte(i) != '>') ++i;
+        std::size_t i = name_end(begin + 1);
         if (byte(i) == '\0') refuse("Unclosed start tag at byte offset " + std::to_string(begin));
         const std::string_view written = in_.substr(begin + 1, i - begin - 1);
-        const TagName* known = nullptr;
-        for (const TagName& tag : TAGS) {
-            if (equals_ignoring_case(written, tag.name)) known = &tag;
-        }
-        if (!known) {
-            refuse("Unsupported start tag \"" + lowered(written) + "\" at byte offset " + std::to_string(begin));
+        const auto known =
+            std::ranges::find_if(TAGS, [&](const TagName& tag) { return equals_ignoring_case(written, tag.name); });
+        if (known == std::end(TAGS)) {
+            refuse("Unsupported start tag \"" + ascii_lowered(written) + "\" at byte offset " + std::to_string(begin));
         }
         Element element{known->name, known->tag, out_.units(), out_.bytes(), {}, 0};
         const auto unclosed = [&] {
@@ -215,7 +214,7 @@ private:
             if (!is_space(byte(i)) && byte(i) != '>') {
                 refuse("Unexpected end of name token at byte offset " + std::to_string(token));
             }
-            return lowered(in_.substr(token, i - token));
+            return ascii_lowered(in_.substr(token, i - token));
         }
         const std::array<bool, 256>& ends = quote == '"' ? ENDS_DOUBLE_QUOTED_RUN : ENDS_SINGLE_QUOTED_RUN;
         std::string value;
@@ -271,8 +270,7 @@ private:
     void end_tag() {
         const std::size_t begin = at_;
         if (open_.empty()) refuse("Unexpected end tag at byte offset " + std::to_string(begin));
-        std::size_t i = begin + 2;
-        while (!is_space(byte(i)) && byte(i) != '>') ++i;
+        std::size_t i = name_end(begin + 2);
         const std::string_view name = in_.substr(begin + 2, i - begin - 2);
         while (at_space(i)) ++i;
         if (byte(i) != '>') refuse("Unclosed end tag at byte offset " + std::to_string(begin));
@@ -280,7 +278,7 @@ private:
         open_.pop_back();
         if (!name.empty() && !equals_ignoring_case(name, element.name)) {
             refuse("Unmatched end tag at byte offset " + std::to_string(begin) + ", expected \"</" +
-                   std::string(element.name) + ">\", found \"</" + lowered(name) + ">\"");
+                   std::string(element.name) + ">\", found \"</" + ascii_lowered(name) + ">\"");
         }
         at_ = i + 1;
         if (out_.units() > element.offset) close(element);

@@ -15,12 +15,6 @@ void append_lowered(std::string& out, std::string_view text) {
     std::transform(text.begin(), text.end(), std::back_inserter(out), ascii_lower);
 }
 
-std::string lowered(std::string_view text) {
-    std::string out;
-    append_lowered(out, text);
-    return out;
-}
-
 // `canonical_int64(text)` within [least, most].
 std::optional<std::int64_t> canonical_integer(std::string_view text, std::int64_t least, std::int64_t most) {
     const auto value = canonical_int64(text);
@@ -100,10 +94,7 @@ void append_escaping_controls(std::string& out, std::string_view part) {
 
 // `rest`, what follows a link's host, without the white space at its end.
 std::string_view without_trailing_space(std::string_view rest) noexcept {
-    while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t' || rest.back() == '\n' || rest.back() == '\r' ||
-                             rest.back() == '\v' || rest.back() == '\0')) {
-        rest.remove_suffix(1);
-    }
+    while (!rest.empty() && is_space(rest.back())) rest.remove_suffix(1);
     return rest;
 }
 
@@ -225,7 +216,7 @@ std::optional<std::string> checked_link(std::string_view url) {
     std::string scheme = "http";
     if (const std::size_t end = url.find_first_of(":/?#@[]"); end != std::string_view::npos &&
                                                                url.substr(end).starts_with("://")) {
-        scheme = lowered(url.substr(0, end));
+        scheme = ascii_lowered(url.substr(0, end));
         if (scheme != "http" && scheme != "https") return std::nullopt;
         url.remove_prefix(end + 3);
     }
@@ -331,5 +322,20 @@ std::int32_t wrapped_int32(std::string_view value) noexcept {
     // signed.
     return static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
 }
+
+std::string mention_uri(std::string_view username) {
+    if (username.starts_with('@')) username.remove_prefix(1);
+    return "https://t.me/" + std::string(username);
+}
+
+std::string phone_uri(std::string_view number) {
+    std::string uri = "tel:";
+    for (const char c : number) {
+        if ((c >= '0' && c <= '9') || (c == '+' && uri.size() == 4)) uri += c;
+    }
+    return uri;
+}
+
+std::string email_uri(std::string_view address) { return "mailto:" + std::string(address); }
 
 }  // namespace quenra::telegram

@@ -11,6 +11,13 @@
 
 namespace quenra::telegram {
 
+// White space as Telegram's readers take it: NUL among it, which is what
+// they read past the text's end (and a form feed not). A link's URL drops
+// it at its end.
+constexpr bool is_space(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\0';
+}
+
 // The value of `text` when it is a 64-bit signed integer written as Telegram
 // writes one: an optional "-", then decimal digits without leading zeros
 // ("0" itself, but not "-0"). Ids of users and custom emoji are such.
@@ -51,5 +58,11 @@ struct EmojiOrTime {
     std::optional<std::string> date_time_format;
 };
 std::optional<EmojiOrTime> emoji_or_time(std::string_view url);
+
+// What a mention of `username` (with or without its "@"), a phone number
+// and an email address open when shown as links.
+std::string mention_uri(std::string_view username);
+std::string phone_uri(std::string_view number);  // its digits, and a "+" before them
+std::string email_uri(std::string_view address);
 
 }  // namespace quenra::telegram

@@ -171,23 +171,10 @@ private:
     // one line break.
     void open_pre() {
         const std::size_t marker = at_;
-        std::size_t i = at_ + 3;
-        std::size_t end = i;
-        while (end < in_.size() && !is_space(in_[end]) && in_[end] != '`') ++end;
-        std::string language;
-        if (end > i && end < in_.size() && is_space(in_[end])) {
-            language.assign(in_.substr(i, end - i));
-            i = end;
-        }
-        if (byte(i) == '\n' || byte(i) == '\r') {
-            const char first = byte(i);
-            ++i;
-            if ((byte(i) == '\n' || byte(i) == '\r') && byte(i) != first) ++i;
-        }
-        const bool has_language = !language.empty();
-        open_.push_back(
-            Open{has_language ? Opened::PreCode : Opened::Pre, marker, out_.units(), out_.bytes(), std::move(language)});
-        at_ = i;
+        std::string_view language;
+        at_ = after_fence(in_, at_ + 3, language);
+        open_.push_back(Open{language.empty() ? Opened::Pre : Opened::PreCode, marker, out_.units(), out_.bytes(),
+                             std::string(language)});
     }
 
     // A line feed outside code: it may end a quote, and lets the next line

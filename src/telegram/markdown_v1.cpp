@@ -56,7 +56,7 @@ private:
         std::size_t i = begin + 1;
         const bool pre = marker == '`' && byte(i) == '`' && byte(i + 1) == '`';
         std::string_view language;
-        if (pre) i = after_fence(i + 2, language);
+        if (pre) i = after_fence(in_, i + 2, language);
         const std::size_t end = pre ? in_.find("```", i) : in_.find(marker == '[' ? ']' : marker, i);
         if (end == std::string_view::npos) {
             throw ParseError("Can't find end of the entity starting at byte offset " + std::to_string(begin));
@@ -85,24 +85,6 @@ private:
             }
         }
         at_ = i + (pre ? 3 : 1);
-    }
-
-    // After "```" at `i`: a language when a word follows and something
-    // other than "`" ends it, and one line break. Returns where the content
-    // starts.
-    std::size_t after_fence(std::size_t i, std::string_view& language) const {
-        std::size_t end = i;
-        while (!is_space(byte(end)) && byte(end) != '`') ++end;
-        if (end > i && end < in_.size() && in_[end] != '`') {
-            language = in_.substr(i, end - i);
-            i = end;
-        }
-        const char first = byte(i);
-        if (first == '\n' || first == '\r') {
-            const char second = byte(i + 1);
-            i += (second == '\n' || second == '\r') && second != first ? 2 : 1;
-        }
-        return i;
     }
 
     // A link over the text written from `offset` on, which is `content` of

@@ -48,10 +48,23 @@ inline std::size_t find_either(std::string_view text, std::size_t from, char a, 
     return i;
 }
 
-// White space as Telegram's readers take it: NUL among it, which is what
-// they read past the text's end (and a form feed not).
-constexpr bool is_space(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\0';
+// After "```" at `i` of `in`: a language when a word follows and white space
+// ends it within the input, and one line break (CR LF or LF CR as one).
+// Returns where the content starts.
+inline std::size_t after_fence(std::string_view in, std::size_t i, std::string_view& language) noexcept {
+    const auto byte = [in](std::size_t at) { return at < in.size() ? in[at] : '\0'; };
+    std::size_t end = i;
+    while (!is_space(byte(end)) && byte(end) != '`') ++end;
+    if (end > i && end < in.size() && in[end] != '`') {
+        language = in.substr(i, end - i);
+        i = end;
+    }
+    const char first = byte(i);
+    if (first == '\n' || first == '\r') {
+        const char second = byte(i + 1);
+        i += (second == '\n' || second == '\r') && second != first ? 2 : 1;
+    }
+    return i;
 }
 
 // Appends the code point `c` (at most U+10FFFF) in UTF-8; a surrogate too,

@@ -2,6 +2,7 @@
 // classes and case-insensitive comparison that leave every other byte alone.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace quenra {
@@ -20,6 +21,13 @@ constexpr bool equals_ignoring_case(std::string_view a, std::string_view b) noex
         if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
     }
     return true;
+}
+
+// `text` with its ASCII letters in lower case.
+inline std::string ascii_lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = ascii_lower(c);
+    return out;
 }
 
 constexpr bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) noexcept {
