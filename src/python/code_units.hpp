@@ -17,15 +17,6 @@
 
 namespace quenra {
 
-// The narrowest limit among U+007F, U+00FF, U+FFFF and U+10FFFF that holds
-// every code point whose bits were ORed into `seen`.
-constexpr std::uint32_t narrowest_limit(std::uint32_t seen) noexcept {
-    if (seen < 0x80) return 0x7F;
-    if (seen < 0x100) return 0xFF;
-    if (seen < 0x10000) return 0xFFFF;
-    return 0x10FFFF;
-}
-
 // Text is written into a `str` in blocks of this many bytes.
 #if defined(__SSE2__)
 inline constexpr std::size_t BLOCK = 16;

@@ -68,11 +68,10 @@ inline bool str_equals_ascii(PyObject* text, const char* ascii) noexcept {
 #endif
 }
 
-// A `str`'s widest character and its characters' storage. Before 3.12 the
-// interpreter's macros for them cast in C's way.
+// A `str`'s characters' storage. Before 3.12 the interpreter's macro for it
+// casts in C's way.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wold-style-cast"
-inline Py_UCS4 max_char_value(PyObject* text) noexcept { return PyUnicode_MAX_CHAR_VALUE(text); }
 inline void* str_data(PyObject* text) noexcept { return PyUnicode_DATA(text); }
 #pragma GCC diagnostic pop
 

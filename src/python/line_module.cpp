@@ -9,11 +9,10 @@
 
 #include <quenra.hpp>
 #include "line/check.hpp"
-#include "line/split.hpp"
 #include "python/arguments.hpp"
 #include "python/boundary.hpp"
+#include "python/deliver.hpp"
 #include "python/limits.hpp"
-#include "python/str_sink.hpp"
 #include "python/module.hpp"
 
 namespace quenra::python {
@@ -71,9 +70,7 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
             // into its str.
             limits.require_valid();
             const ConversionArguments& arguments = *conversion;
-            StrWrite write;
-            line::split_into(line::MarkdownReading{arguments.text, arguments.options}, limits.get(), write);
-            return std::move(write).messages().release();
+            return split_strs(line::MarkdownReading{arguments.text, arguments.options}, limits.get()).release();
         });
     });
 }

@@ -46,4 +46,17 @@ inline int dict_item(PyObject* dict, PyObject* key, Owned& value) noexcept {
     return status;
 }
 
+// A member of `object`, an entity's field or a rich message's: a dict's item
+// by key (see dict_item), any other object's attribute (missing when getting
+// it raises AttributeError). 1 with it in `value`, 0 when it is missing, -1
+// with an error set.
+inline int member_of(PyObject* object, PyObject* name, Owned& value) noexcept {
+    if (PyDict_Check(object)) return dict_item(object, name, value);
+    value = Owned::steal(PyObject_GetAttr(object, name));
+    if (value) return 1;
+    if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return -1;
+    PyErr_Clear();
+    return 0;
+}
+
 }  // namespace quenra::python

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <bit>
-#include <new>
 
 #include <quenra/internal_failure.hpp>
+#include "python/boundary.hpp"
 #include "python/code_units.hpp"
 #include "text/utf8.hpp"
 
@@ -154,12 +154,7 @@ bool StrSink<Unit>::escaped(std::string_view utf8) {
 }
 
 Owned new_str_for(const StrMeasure& measure) {
-    PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(measure.characters()), measure.limit());
-    if (!str) {
-        PyErr_Clear();
-        throw std::bad_alloc();
-    }
-    return Owned::steal(str);
+    return expect_object(PyUnicode_New(static_cast<Py_ssize_t>(measure.characters()), measure.limit()));
 }
 
 Owned StrWrite::messages() && {
@@ -167,11 +162,7 @@ Owned StrWrite::messages() && {
         parts_.clear();
         parts_.push_back(std::move(whole_));
     }
-    Owned list = Owned::steal(PyList_New(static_cast<Py_ssize_t>(parts_.size())));
-    if (!list) {
-        PyErr_Clear();
-        throw std::bad_alloc();
-    }
+    Owned list = expect_object(PyList_New(static_cast<Py_ssize_t>(parts_.size())));
     for (std::size_t i = 0; i < parts_.size(); ++i) {
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), parts_[i].release());
     }

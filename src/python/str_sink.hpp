@@ -138,6 +138,15 @@ Owned write_measured(const StrMeasure& measure, Write&& write) {
     return str;
 }
 
+// The `str` of the message that `tell(writer)` tells, told twice: measured,
+// then written.
+template <class Tell>
+Owned json_str(Tell&& tell) {
+    StrMeasure measure;
+    write_message(measure, tell);
+    return write_measured(measure, [&](auto& sink) { write_message(sink, tell); });
+}
+
 // Writes messages into new `str`s, each in two passes: the `Write` of
 // line::split_into. `first(tell)` tells the whole message once, measuring
 // it, and returns its bubble's bytes; `last(tell)` tells it again into its
@@ -158,10 +167,7 @@ public:
     }
     template <class Document, class Part>
     void part(const Document& document, const Part& part) {
-        StrMeasure measure;
-        const auto tell = [&](auto& writer) { tell_part(document, part, writer); };
-        write_message(measure, tell);
-        parts_.push_back(write_measured(measure, [&](auto& sink) { write_message(sink, tell); }));
+        parts_.push_back(json_str([&](auto& writer) { tell_part(document, part, writer); }));
     }
 
     Owned take() && { return std::move(whole_); }
@@ -173,14 +179,5 @@ private:
     Owned whole_;
     std::vector<Owned> parts_;
 };
-
-// The `str` of the message that `tell(writer)` tells, told twice.
-template <class Tell>
-Owned json_str(Tell&& tell) {
-    StrWrite write;
-    write.first(tell);
-    write.last(tell);
-    return std::move(write).take();
-}
 
 }  // namespace quenra::python

@@ -11,6 +11,7 @@
 
 #include <quenra/telegram.hpp>
 #include "python/boundary.hpp"
+#include "python/deliver.hpp"
 #include "python/limits.hpp"
 #include "python/module.hpp"
 #include "python/snapshot.hpp"
@@ -67,22 +68,25 @@ PyObject* type_name_of(telegram::EntityType type) {
 ProcessObject entity_class_cache;
 ProcessObject parse_error_cache;
 
+// `module.name`, imported.
+Owned imported(const char* module, const char* name) {
+    const Owned found = expect_object(PyImport_ImportModule(module));
+    return expect_object(PyObject_GetAttrString(found.get(), name));
+}
+
+// `module.name`, imported once into `cache`.
+PyObject* module_attribute(ProcessObject& cache, const char* module, const char* name) {
+    return cache.get([module, name] { return imported(module, name).release(); });
+}
+
 PyObject* telegram_class(ProcessObject& cache, const char* name) {
-    return cache.get([name] {
-        const Owned module = expect_object(PyImport_ImportModule("quenra.telegram"));
-        return expect_object(PyObject_GetAttrString(module.get(), name)).release();
-    });
+    return module_attribute(cache, "quenra.telegram", name);
 }
 
 // datetime.datetime, in which python-telegram-bot gives a date's time.
 ProcessObject datetime_class_cache;
 
-PyObject* datetime_class() {
-    return datetime_class_cache.get([] {
-        const Owned module = expect_object(PyImport_ImportModule("datetime"));
-        return expect_object(PyObject_GetAttrString(module.get(), "datetime")).release();
-    });
-}
+PyObject* datetime_class() { return module_attribute(datetime_class_cache, "datetime", "datetime"); }
 
 // The members of telegram.Entity, a dataclass with slots, that hold each
 // field in an instance: read and written there directly, as its own
@@ -91,8 +95,7 @@ std::array<PyMemberDef*, DateTimeFormat + 1> entity_members;
 
 PyTypeObject* entity_class() {
     return reinterpret_cast<PyTypeObject*>(entity_class_cache.get([] {
-        const Owned module = expect_object(PyImport_ImportModule("quenra.telegram"));
-        Owned type = expect_object(PyObject_GetAttrString(module.get(), "Entity"));
+        Owned type = imported("quenra.telegram", "Entity");
         for (std::size_t field = 0; field < entity_members.size(); ++field) {
             Owned descriptor = Owned::steal(PyObject_GetAttrString(type.get(), FIELD_NAMES[field]));
             if (!descriptor || !Py_IS_TYPE(descriptor.get(), &PyMemberDescr_Type)) fail("telegram.Entity has no slots");
@@ -119,16 +122,8 @@ Result<Owned> field_of(PyObject* entity, Field field) {
         }
         return value;
     }
-    if (PyDict_Check(entity)) {
-        Owned value;
-        if (dict_item(entity, field_name(field), value) < 0) return PyErr::fetch();
-        return value;
-    }
-    Owned value = Owned::steal(PyObject_GetAttr(entity, field_name(field)));
-    if (!value) {
-        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return PyErr::fetch();
-        PyErr_Clear();
-    }
+    Owned value;
+    if (member_of(entity, field_name(field), value) < 0) return PyErr::fetch();
     return value;
 }
 
@@ -414,9 +409,7 @@ PyObject* call_convert(PyObject* /*self*/, PyObject* const* args, Py_ssize_t pos
     return telegram_call(CONVERT_PARAMETERS, args, positional_count, keyword_names,
                          [](const TelegramArguments& arguments) {
                              arguments.limits.require_valid();
-                             StrWrite write;
-                             line::convert_into(reading_of(arguments), arguments.limits.get(), write);
-                             return std::move(write).take().release();
+                             return converted_str(reading_of(arguments), arguments.limits.get()).release();
                          });
 }
 
@@ -425,9 +418,7 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
     return telegram_call(SPLIT_PARAMETERS, args, positional_count, keyword_names,
                          [](const TelegramArguments& arguments) {
                              arguments.limits.require_valid();
-                             StrWrite write;
-                             line::split_into(reading_of(arguments), arguments.limits.get(), write);
-                             return std::move(write).messages().release();
+                             return split_strs(reading_of(arguments), arguments.limits.get()).release();
                          });
 }
 
@@ -438,7 +429,6 @@ PyObject* call_split(PyObject* /*self*/, PyObject* const* args, Py_ssize_t posit
 // while reading is thrown as the PyErr to raise.
 class PyNode {
 public:
-    PyNode() = default;
     explicit PyNode(Owned object) : object_(std::move(object)) {
         if (object_ && (PyList_Check(object_.get()) || PyTuple_Check(object_.get()))) {
             items_ = snapshot(object_.get(), "not a sequence");
@@ -458,17 +448,8 @@ public:
         return NodeKind::Object;
     }
     PyNode member(std::string_view name) const {
-        const Owned key = new_str(name);
-        if (PyDict_Check(object_.get())) {
-            Owned value;
-            if (dict_item(object_.get(), key.get(), value) < 0) throw PyErr::fetch();
-            return PyNode(std::move(value));
-        }
-        Owned value = Owned::steal(PyObject_GetAttr(object_.get(), key.get()));
-        if (!value) {
-            if (!PyErr_ExceptionMatches(PyExc_AttributeError)) throw PyErr::fetch();
-            PyErr_Clear();
-        }
+        Owned value;
+        if (member_of(object_.get(), new_str(name).get(), value) < 0) throw PyErr::fetch();
         return PyNode(std::move(value));
     }
     std::size_t size() const noexcept { return static_cast<std::size_t>(PyTuple_GET_SIZE(items_.get())); }
@@ -494,7 +475,8 @@ private:
 static_assert(telegram::RichNode<PyNode>);
 
 // Binds a call of `convert_rich` or `split_rich` and returns what
-// `deliver(reading, limits)` makes of the message, with the library's
+// `deliver(reading, limits)` makes of the message (the limits checked
+// valid), with the library's
 // refusals raised as ValueError.
 template <class Deliver>
 PyObject* rich_call(const FunctionDescription& description, PyObject* const* args, Py_ssize_t positional_count,
@@ -510,6 +492,7 @@ PyObject* rich_call(const FunctionDescription& description, PyObject* const* arg
         if (auto error = limits.read(slots[2])) return raise(std::move(*error));
         try {
             return refusals_as_value_errors([&] {
+                limits.require_valid();
                 const PyNode root(Owned::borrow(slots[0]));
                 // Python objects hold no size to go by: room for a chat message.
                 constexpr std::size_t SIZE_HINT = 1024;
@@ -525,23 +508,13 @@ PyObject* rich_call(const FunctionDescription& description, PyObject* const* arg
 PyObject* call_convert_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                             PyObject* keyword_names) noexcept {
     return rich_call(CONVERT_RICH_PARAMETERS, args, positional_count, keyword_names,
-                     [](const auto& reading, const LineLimits& limits) {
-                         line::require_valid(limits);
-                         StrWrite write;
-                         line::convert_into(reading, limits, write);
-                         return std::move(write).take();
-                     });
+                     [](const auto& reading, const LineLimits& limits) { return converted_str(reading, limits); });
 }
 
 PyObject* call_split_rich(PyObject* /*self*/, PyObject* const* args, Py_ssize_t positional_count,
                           PyObject* keyword_names) noexcept {
     return rich_call(SPLIT_RICH_PARAMETERS, args, positional_count, keyword_names,
-                     [](const auto& reading, const LineLimits& limits) {
-                         line::require_valid(limits);
-                         StrWrite write;
-                         line::split_into(reading, limits, write);
-                         return std::move(write).messages();
-                     });
+                     [](const auto& reading, const LineLimits& limits) { return split_strs(reading, limits); });
 }
 
 PyMethodDef telegram_methods[] = {

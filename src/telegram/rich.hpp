@@ -15,7 +15,6 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <memory_resource>
 #include <optional>
 #include <string>
@@ -26,6 +25,7 @@
 #include "flex/document.hpp"
 #include "line/repair.hpp"
 #include <quenra/telegram.hpp>
+#include "telegram/links.hpp"
 
 namespace quenra::telegram {
 
@@ -116,15 +116,6 @@ inline std::string number_text(double value) {
     return std::string(digits, written.ptr);
 }
 
-// Only the digits of a phone number, and a "+" before them.
-inline std::string phone_uri(std::string_view number) {
-    std::string uri = "tel:";
-    for (const char c : number) {
-        if ((c >= '0' && c <= '9') || (c == '+' && uri.size() == 4)) uri += c;
-    }
-    return uri;
-}
-
 inline constexpr Frame LIST_FRAME{Frame::Kind::Box, true, {}, BoxStyle{.spacing = BoxStyle::Spacing::Small}, 0, 0};
 inline constexpr Frame ITEM_FRAME{Frame::Kind::Box, true, {},
                                   BoxStyle{.horizontal = true, .spacing = BoxStyle::Spacing::Small}, 0, 0};
@@ -141,12 +132,12 @@ template <RichNode Node, LinkPolicy Links>
 class RichReader {
 public:
     RichReader(Document& document, Links& links, const ConvertOptions& options)
-        : builder_(document, links, options), options_(options) {}
+        : builder_(document, links, options) {}
 
     void read(const Node& message) {
         expect(message, NodeKind::Object);
         document().right_to_left = optional_boolean(message, "is_rtl");
-        const Node blocks = member(message, "blocks");
+        const Node blocks = message.member("blocks");
         with("blocks", [&] {
             expect(blocks, NodeKind::Array);
             read_blocks(blocks, 0);
@@ -183,7 +174,6 @@ private:
     static bool present(const Node& node) noexcept {
         return node.kind() != NodeKind::Missing && node.kind() != NodeKind::Null;
     }
-    Node member(const Node& object, std::string_view name) const { return object.member(name); }
 
     // A member that may be missing, else of `kind`.
     std::optional<Node> optional_member(const Node& object, std::string_view name, NodeKind kind) {
@@ -232,11 +222,12 @@ private:
         bool in_link = false;  // links inside a link are part of it
     };
 
-    // Reads the member `name` of `object` as rich text, if it has one.
-    void read_text_member(const Node& object, std::string_view name, const Context& context) {
+    // Reads the member `name` of `object` as rich text nested `depth` deep,
+    // if it has one.
+    void read_text_member(const Node& object, std::string_view name, const Context& context, std::size_t depth = 0) {
         const Node text = object.member(name);
         if (!present(text)) return;
-        with(name, [&] { read_text(text, context, 0); });
+        with(name, [&] { read_text(text, context, depth); });
     }
 
     void read_text(const Node& node, const Context& context, std::size_t depth) {
@@ -286,7 +277,7 @@ private:
         std::optional<Node> type_holder;
         const std::string_view type = type_of(node, type_holder);
         std::optional<Node> holder;
-        if (type == "code") return read_text_member_at(node, "text", as_code(context), depth);
+        if (type == "code") return read_text_member(node, "text", as_code(context), depth + 1);
         if (type == "mathematical_expression") {
             if (const auto expression = optional_string(node, "expression", holder)) show(*expression, as_code(context));
             return;
@@ -299,13 +290,7 @@ private:
         if (type == "button") return read_inline_button(node, context, depth);
         if (const auto uri = link_uri(node, type)) return read_link(node, *uri, context, depth);
         // Styles, and every other type with a text: its text.
-        read_text_member_at(node, "text", styled(context, type), depth);
-    }
-
-    void read_text_member_at(const Node& object, std::string_view name, const Context& context, std::size_t depth) {
-        const Node text = object.member(name);
-        if (!present(text)) return;
-        with(name, [&] { read_text(text, context, depth + 1); });
+        read_text_member(node, "text", styled(context, type), depth + 1);
     }
 
     // What a link of `type` opens; nothing for other types.
@@ -313,24 +298,20 @@ private:
         std::optional<Node> holder;
         const auto field = [&](std::string_view name) { return optional_string(node, name, holder).value_or(""); };
         if (type == "url") return std::string(field("url"));
-        if (type == "mention") {
-            std::string_view name = field("username");
-            if (name.starts_with('@')) name.remove_prefix(1);
-            return "https://t.me/" + std::string(name);
-        }
-        if (type == "phone_number") return rich_detail::phone_uri(field("phone_number"));
-        if (type == "email_address") return "mailto:" + std::string(field("email_address"));
+        if (type == "mention") return mention_uri(field("username"));
+        if (type == "phone_number") return phone_uri(field("phone_number"));
+        if (type == "email_address") return email_uri(field("email_address"));
         return std::nullopt;
     }
 
     void read_link(const Node& node, const std::string& uri, const Context& context, std::size_t depth) {
-        if (context.in_link) return read_text_member_at(node, "text", context, depth);
+        if (context.in_link) return read_text_member(node, "text", context, depth + 1);
         Context inside = context;
         inside.in_link = true;
         builder_.link(Link{{}, uri}, context.look, false, [&](const Look& look) {
             // Code keeps its look; a link in it keeps its button alone.
             if (!context.code) inside.look = look;
-            read_text_member_at(node, "text", inside, depth);
+            read_text_member(node, "text", inside, depth + 1);
         });
     }
 
@@ -701,12 +682,12 @@ private:
         std::int64_t column = 0;
         bool header = true;
         bool any_text = false;
-        // Empty boxes for the carried cells that stand at `column` and before `until`.
-        const auto place_carried = [&](std::int64_t until) {
+        // Empty boxes for the carried cells that stand at `column`.
+        const auto place_carried = [&] {
             for (bool found = true; found;) {
                 found = false;
                 for (Carried& cell : carried) {
-                    if (cell.rows_left > 0 && cell.column == column && column < until) {
+                    if (cell.rows_left > 0 && cell.column == column) {
                         empty_cell(cell.width);
                         column += cell.width;
                         --cell.rows_left;
@@ -720,7 +701,7 @@ private:
             const Node cell = row.item(c);
             with_item(c, [&] {
                 expect(cell, NodeKind::Object);
-                place_carried(std::numeric_limits<std::int64_t>::max());
+                place_carried();
                 const std::int64_t width = optional_integer(cell, "colspan", 1, 1, rich_detail::MAX_COLUMNS);
                 const std::int64_t height = optional_integer(cell, "rowspan", 1, 1, 1 << 16);
                 const bool is_header = optional_boolean(cell, "is_header");
@@ -736,7 +717,7 @@ private:
                 column += width;
             });
         }
-        place_carried(std::numeric_limits<std::int64_t>::max());
+        place_carried();
         // Cells carried beyond this row's last cell stand where they are.
         for (Carried& cell : carried) {
             if (cell.rows_left > 0 && cell.column >= column) {
@@ -776,7 +757,6 @@ private:
     }
 
     DocumentBuilder<Links> builder_;
-    const ConvertOptions& options_;
     Path path_;
     bool after_label_ = false;
 };
