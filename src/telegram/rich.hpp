@@ -648,32 +648,24 @@ private:
                         const bool header = read_row(row, carried);
                         builder_.close_frame();
                         Frame& frame = document().frames[table];
+                        // The header rows run up to the start of the first row
+                        // after them (past the line break and separator before
+                        // it), or to the end of the last.
                         if (leading_headers && header) {
                             if (r == 0) frame.header_begin = row_start;
                             frame.header_end = static_cast<std::uint32_t>(document().items.size());
                         } else {
+                            if (leading_headers && r > 0) frame.header_end = row_start;
                             leading_headers = false;
                         }
                     });
                 }
             });
         }
-        // The header rows run up to the next row's start.
-        Frame& frame = document().frames[table];
-        if (frame.header_end > frame.header_begin) frame.header_end = next_row_start(frame.header_end);
         builder_.close_frame();
         if (const Node caption = block.member("caption"); present(caption)) {
             text_block(block, "caption", rich_detail::CAPTION);
         }
-    }
-
-    // The item where the row after the one ending at `after` starts, past
-    // the line break and separator between them; `after` when none follows.
-    std::uint32_t next_row_start(std::uint32_t after) {
-        const auto& items = document().items;
-        std::uint32_t at = after;
-        while (at < items.size() && (items[at].kind == Item::Kind::Hidden || items[at].kind == Item::Kind::Separator)) ++at;
-        return at < items.size() && items[at].kind == Item::Kind::Open ? at : after;
     }
 
     // The cells of one row, with boxes where cells of rows above span it;
